@@ -1,1 +1,79 @@
-// placeholder
+// The report's layouts, kept in the notation that places every character so
+// that each can be read against the lines it produces.
+#include "driver/report.h"
+
+#include "driver/columns.h"
+
+std::string banner() {
+  return render_layout("(20X,'++++++++++++',/,20X,'++ TORVAN ++',/,20X,'++++++++++++',/,/,"
+                       "'Analytical computation of the expected value and the',/,"
+                       "'sampling distribution function of the adverse impact ratio',/,"
+                       "'for single-stage selection decisions when only the total',/,"
+                       "'number of candidates and the proportion of minority',/,"
+                       "'applicants in the total applicant population is given.',/,/,"
+                       "'Written by the TORVAN developers',/,/,"
+                       "'The program uses routines from the Slatec library (see',/,"
+                       "'https://www.netlib.org/slatec/) and a couple',/,"
+                       "'of algorithms from StatLib (see https://lib.stat.cmu.edu/apstat/)')",
+                       {});
+}
+
+std::string problem_lines(const problem &p) {
+  return render_layout("(/,'PROBLEM SPECIFICATION',/,/,"
+                       "'Total number of applicants:',I7,/,"
+                       "'Required number of new employees:',I7,/,"
+                       "'Effect size predictor (composite):',F10.6,/,"
+                       "'Proportion of minority applicants in applicant population:',F7.3)",
+                       {p.ntot, p.nhire, p.esize, p.prop});
+}
+
+std::string output_heading() {
+  return render_layout("(/,'PROGRAM OUTPUT')", {});
+}
+
+std::string distribution_heading() {
+  return render_layout("(/,'Exact Sampling Distribution Function Adverse Impact',' (AI).',/,"
+                       "'The value 999999.9 for AI means AI is not defined',/,"
+                       "'N: number of AI ratio value in the sorted list ',/,"
+                       "'VAI: value of the AI ratio',/,"
+                       "'PVAI: probability of the AI ratio value',/,"
+                       "'      (PVAI values printed as 0.0e+0 are actually very',/,"
+                       "'      small and certainly less than .1e-09)',/,"
+                       "'CPVAI: cumulative probability AI ratio value',/,/,"
+                       "'       N          VAI            PVAI           CPVAI')",
+                       {});
+}
+
+std::string row_line(int i, double vai, double pvai, double cpvai) {
+  return render_layout("(I8,F13.5,2X,D14.5,F16.12)", {i, vai, pvai, cpvai});
+}
+
+std::string moments_lines(double mean, double var, double sd) {
+  return render_layout("(/,'Expected value, variance and standard deviation of the',/,"
+                       "'AI ratio are:',3F10.4,' respectively')",
+                       {mean, var, sd});
+}
+
+std::string cpu_time_lines(double seconds) {
+  return render_layout("(/,'CPU TIME IN SECONDS ',F12.2)", {seconds});
+}
+
+std::string accepted_as_one_line(int t, int smin, int rmaj, double stored, double raw) {
+  return render_layout("(10X,I6,2I7,F10.5,D20.10)", {t, smin, rmaj, stored, raw});
+}
+
+std::string inner_error_line(int code) {
+  return render_layout("('DQAG ERROR in FUN',I4)", {code});
+}
+
+std::string abnormal_return_notice(int code) {
+  return " ***MESSAGE FROM ROUTINE DQAG IN LIBRARY SLATEC.\n"
+         " ***INFORMATIVE MESSAGE, PROG CONTINUES, TRACEBACK REQUESTED\n"
+         " *  ABNORMAL RETURN\n"
+         " *  ERROR NUMBER = " +
+         std::to_string(code) +
+         "\n"
+         " *   \n"
+         " ***END OF MESSAGE\n"
+         " \n";
+}

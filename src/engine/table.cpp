@@ -1,1 +1,45 @@
-// placeholder
+// Candidate ratio table: the rows of the report.
+#include "engine/table.h"
+
+#include <algorithm>
+
+namespace {
+
+// Hires from the group of m applicants range over kmin ... kmax.
+int kmax_of(int nhire, int m) {
+  return std::min(nhire, m);
+}
+int kmin_of(int ntot, int nhire, int m) {
+  return nhire - std::min(nhire, ntot - m);
+}
+
+} // namespace
+
+std::int64_t candidate_count(int ntot, int nhire) {
+  if (ntot < 2 || nhire < 0 || nhire > ntot) return 0;
+  std::int64_t c = 0;
+  for (int m = 1; m <= ntot - 1; ++m)
+    c += kmax_of(nhire, m) - kmin_of(ntot, nhire, m) + 1;
+  return c;
+}
+
+std::vector<double> candidate_table(int ntot, int nhire) {
+  std::vector<double> vai;
+  vai.reserve(static_cast<std::size_t>(candidate_count(ntot, nhire)) + 1);
+  for (int m = 1; m <= ntot - 1; ++m) {
+    const double dm = m;
+    const double dbig = ntot - m;
+    for (int k = kmin_of(ntot, nhire, m); k <= kmax_of(nhire, m); ++k) {
+      const double dk = k;
+      const double dh = nhire - dk;
+      // Both selection rates are rounded before the division, exactly as a
+      // pool's outcome computes its ratio, so the two agree bit for bit.
+      vai.push_back(dh != 0.0 ? (dk / dm) / (dh / dbig) : 0.0);
+    }
+  }
+  std::sort(vai.begin(), vai.end());
+  // Exact equality: values a last bit apart stay separate rows.
+  vai.erase(std::unique(vai.begin(), vai.end()), vai.end());
+  vai.push_back(UNDEF_AI);
+  return vai;
+}

@@ -1,0 +1,27 @@
+#!/usr/bin/env bash
+# Shared by run.sh and test.sh: install what is missing from Debian's
+# packages, then configure and build Release in build/.
+set -euo pipefail
+
+packages=(cmake make g++ pkg-config libgsl-dev libgtest-dev)
+
+install_missing() {
+  local missing=()
+  for p in "${packages[@]}"; do
+    dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
+  done
+  [ ${#missing[@]} -eq 0 ] && return 0
+  local sudo=()
+  [ "$(id -u)" -ne 0 ] && sudo=(sudo)
+  echo "Installing: ${missing[*]}" >&2
+  "${sudo[@]}" apt-get update -qq >&2
+  DEBIAN_FRONTEND=noninteractive "${sudo[@]}" apt-get install -y -qq "${missing[@]}" >&2
+}
+
+build() {
+  cmake -S . -B build -DCMAKE_BUILD_TYPE=Release >/dev/null
+  cmake --build build -j "$(nproc)" >&2
+}
+
+install_missing
+build

@@ -1,0 +1,41 @@
+#pragma once
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include <gsl/gsl_integration.h>
+
+#include "model/integrands.h"
+
+// Work storage of one computation: the parameters and one integration
+// workspace per level. Reused for every pool the computation handles.
+struct pool_work {
+  explicit pool_work(double esize);
+  pool_work(const pool_work &) = delete;
+  pool_work &operator=(const pool_work &) = delete;
+
+  model_ctx ctx;
+  std::unique_ptr<gsl_integration_workspace, void (*)(gsl_integration_workspace *)> outer;
+  std::unique_ptr<gsl_integration_workspace, void (*)(gsl_integration_workspace *)> inner;
+  std::string diag; // diagnostic lines of the pool being computed, in order
+};
+
+// The hiring outcomes of one pool, in ascending number of majority hires.
+struct pool_result {
+  std::vector<double> ai;   // AI ratio of each outcome (UNDEF_AI when undefined)
+  std::vector<double> pvs;  // probability of each outcome
+  std::string diag;         // diagnostic lines for the report, in the order written
+  std::vector<int> notices; // error numbers of outer integrations that ended abnormally
+  bool gave_up = false;     // an integral could not be accepted: no outcomes
+  int failed_t = 0;         // which outcome (1-based) and how many majority hires
+  int failed_j = 0;
+};
+
+// Outcomes of the pool with nmin minority applicants among ntot, nhire hired.
+pool_result pool_outcomes(int ntot, int nhire, int nmin, pool_work &w);
+
+// The same with another outer integrand, whose params must be &w.ctx (for
+// checking the acceptance and narrowing rules with a known integrand).
+pool_result pool_outcomes(int ntot, int nhire, int nmin, pool_work &w,
+                          double (*outer)(double, void *));

@@ -1,0 +1,18 @@
+#pragma once
+
+#include <cstdint>
+#include <vector>
+
+// The AI value of every outcome whose ratio is undefined (no minority hire,
+// or no applicant of one group), and the last entry of every table.
+inline constexpr double UNDEF_AI = 999999.9;
+
+// How many (split, hires) pairs the enumeration of the candidate table visits
+// for ntot applicants and nhire hires; 0 when there is none (ntot <= 1 or
+// nhire outside 0 ... ntot). 64-bit: it grows like ntot * nhire.
+std::int64_t candidate_count(int ntot, int nhire);
+
+// Every AI ratio that any outcome of any pool of ntot applicants can produce
+// when nhire are hired, sorted ascending, equal values merged, UNDEF_AI last.
+// Needs candidate_count(ntot, nhire) > 0.
+std::vector<double> candidate_table(int ntot, int nhire);
