@@ -3,7 +3,7 @@
 // are this program's own), exit status, and standard error.
 #include <gtest/gtest.h>
 
-#include <sys/wait.h>
+#include "run_torvan.h"
 
 #include <filesystem>
 #include <fstream>
@@ -17,36 +17,12 @@ namespace {
 
 const fs::path reports = fs::path(TORVAN_TEST_DATA) / "reports";
 
-std::string slurp(const fs::path &p) {
-  std::ifstream in(p, std::ios::binary);
-  std::ostringstream s;
-  s << in.rdbuf();
-  return s.str();
-}
-
 std::vector<std::string> lines(const std::string &text) {
   std::vector<std::string> out;
   std::istringstream in(text);
   for (std::string l; std::getline(in, l);)
     out.push_back(l);
   return out;
-}
-
-struct run_result {
-  std::string out, err;
-  int status;
-};
-
-run_result run_torvan(const fs::path &input) {
-  const fs::path tmp = fs::temp_directory_path() / ("torvan_report_" + std::to_string(getpid()));
-  const std::string cmd = std::string(TORVAN_BINARY) + " <'" + input.string() + "' >'" +
-                          tmp.string() + ".out' 2>'" + tmp.string() + ".err'";
-  const int raw = std::system(cmd.c_str());
-  run_result r{slurp(tmp.string() + ".out"), slurp(tmp.string() + ".err"),
-               WIFEXITED(raw) ? WEXITSTATUS(raw) : -1};
-  fs::remove(tmp.string() + ".out");
-  fs::remove(tmp.string() + ".err");
-  return r;
 }
 
 // Lines to compare: banner lines 11, 14 and 15 dropped, the CPU seconds blanked.
@@ -81,7 +57,7 @@ class Report : public ::testing::TestWithParam<std::string> {};
 
 TEST_P(Report, MatchesReference) {
   const std::string name = GetParam();
-  const run_result got = run_torvan(reports / (name + ".in"));
+  const run_result got = run_torvan_file(reports / (name + ".in"));
   std::string want_out = slurp(reports / (name + ".stdout"));
   const std::string want_err = slurp(reports / (name + ".stderr"));
 

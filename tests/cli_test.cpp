@@ -1,0 +1,64 @@
+// The program's edges: refused problems, unwritable output, arguments, line ends.
+#include <gtest/gtest.h>
+
+#include "run_torvan.h"
+
+namespace {
+
+const std::string titles = "       N          VAI            PVAI           CPVAI\n";
+
+bool ends_with(const std::string &s, const std::string &tail) {
+  return s.size() >= tail.size() && s.compare(s.size() - tail.size(), tail.size(), tail) == 0;
+}
+
+// A problem that cannot be computed: headings written, one line on standard
+// error naming the value and the rule, status 1.
+TEST(Cli, RefusesProblemsThatCannotBeComputed) {
+  const struct {
+    const char *input, *message;
+  } cases[] = {
+      {"1 1 0 0.5\n", "torvan: ntot = 1 must be at least 2\n"},
+      {"-3 0 0 0.5\n", "torvan: ntot = -3 must be at least 2\n"},
+      {"5 7 0 0.5\n", "torvan: nhire = 7 must lie between 0 and ntot = 5\n"},
+      {"5 -1 0 0.5\n", "torvan: nhire = -1 must lie between 0 and ntot = 5\n"},
+      {"10 3 0.5 0\n", "torvan: prop = 0 must lie strictly between 0 and 1\n"},
+      {"10 3 0.5 1\n", "torvan: prop = 1 must lie strictly between 0 and 1\n"},
+      {"10 3 0.5 -0.25\n", "torvan: prop = -0.25 must lie strictly between 0 and 1\n"},
+  };
+  for (const auto &c : cases) {
+    const run_result r = run_torvan(c.input);
+    EXPECT_EQ(r.status, 1) << c.input;
+    EXPECT_EQ(r.err, c.message) << c.input;
+    EXPECT_TRUE(ends_with(r.out, titles)) << c.input;
+  }
+}
+
+TEST(Cli, RefusesATableBeyondMemoryAtOnce) {
+  const run_result r = run_torvan("2147483647 1000 0 0.5\n");
+  EXPECT_EQ(r.status, 1);
+  EXPECT_NE(r.err.find("more than this machine can hold"), std::string::npos) << r.err;
+  EXPECT_TRUE(ends_with(r.out, titles));
+}
+
+TEST(Cli, FullOutputIsAFailure) {
+  const run_result r = run_torvan("4 2 0 0.5\n", "", "/dev/full");
+  EXPECT_EQ(r.status, 4);
+  EXPECT_NE(r.err.find("could not write the report"), std::string::npos) << r.err;
+}
+
+TEST(Cli, ArgumentsAreRefusedBeforeReading) {
+  const run_result r = run_torvan("4 2 0 0.5\n", "--bogus");
+  EXPECT_EQ(r.status, 2);
+  EXPECT_EQ(r.out, "");
+  EXPECT_NE(r.err.find("--bogus"), std::string::npos);
+}
+
+TEST(Cli, WindowsLineEndsReadLikeAnyOther) {
+  const run_result crlf = run_torvan("4\r\n2\r\n0\r\n0.5\r\n");
+  const run_result lf = run_torvan("4\n2\n0\n0.5\n");
+  EXPECT_EQ(crlf.status, 0);
+  const auto cut = [](const std::string &s) { return s.substr(0, s.find("CPU TIME")); };
+  EXPECT_EQ(cut(crlf.out), cut(lf.out));
+}
+
+} // namespace
