@@ -46,11 +46,48 @@ TEST(Cli, FullOutputIsAFailure) {
   EXPECT_NE(r.err.find("could not write the report"), std::string::npos) << r.err;
 }
 
-TEST(Cli, ArgumentsAreRefusedBeforeReading) {
-  const run_result r = run_torvan("4 2 0 0.5\n", "--bogus");
-  EXPECT_EQ(r.status, 2);
-  EXPECT_EQ(r.out, "");
-  EXPECT_NE(r.err.find("--bogus"), std::string::npos);
+// A bad command line is refused before anything is read or written.
+TEST(Cli, BadOptionsAreRefusedBeforeReading) {
+  const struct {
+    const char *args, *message;
+  } cases[] = {
+      {"--bogus", "torvan: unknown option '--bogus' (see torvan --help)\n"},
+      {"input.txt", "torvan: unknown option 'input.txt' (see torvan --help)\n"},
+      {"--threads", "torvan: --threads needs a value (see torvan --help)\n"},
+      {"--threads 0", "torvan: --threads needs a whole number of at least 1, not '0' (see torvan "
+                      "--help)\n"},
+      {"--threads=2x", "torvan: --threads needs a whole number of at least 1, not '2x' (see "
+                       "torvan --help)\n"},
+      {"--threads 99999999999", "torvan: --threads needs a whole number of at least 1, not "
+                                "'99999999999' (see torvan --help)\n"},
+  };
+  for (const auto &c : cases) {
+    const run_result r = run_torvan("4 2 0 0.5\n", c.args);
+    EXPECT_EQ(r.status, 2) << c.args;
+    EXPECT_EQ(r.out, "") << c.args;
+    EXPECT_EQ(r.err, c.message) << c.args;
+  }
+}
+
+TEST(Cli, HelpAndVersion) {
+  const run_result help = run_torvan("", "--help");
+  EXPECT_EQ(help.status, 0);
+  EXPECT_TRUE(help.out.starts_with("Usage: torvan [--threads N] < problem\n"));
+  for (const char *topic : {"ntot", "PVAI", "--version", "Exit status", "3  an integral"})
+    EXPECT_NE(help.out.find(topic), std::string::npos) << topic;
+  const run_result version = run_torvan("", "--version");
+  EXPECT_EQ(version.status, 0);
+  EXPECT_TRUE(version.out.starts_with("torvan ")) << version.out;
+  EXPECT_NE(version.out.find("GNU Scientific Library 2."), std::string::npos) << version.out;
+}
+
+TEST(Cli, ThreadsOptionForms) {
+  const std::string one = run_torvan("6 2 0.5 0.5\n", "--threads 1").out;
+  for (const char *args : {"--threads=3", "--threads 64"}) {
+    const run_result r = run_torvan("6 2 0.5 0.5\n", args);
+    EXPECT_EQ(r.status, 0) << args;
+    EXPECT_EQ(r.out.substr(0, r.out.find("CPU")), one.substr(0, one.find("CPU"))) << args;
+  }
 }
 
 TEST(Cli, WindowsLineEndsReadLikeAnyOther) {

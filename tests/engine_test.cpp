@@ -157,6 +157,40 @@ TEST(Mixing, PoolWeightsAreBinomial) {
   EXPECT_NEAR(pool_weight(10, 3, 0.5), 120.0 / 1024.0, 1e-15);
 }
 
+// The plain scan the table search must agree with: the first entry within 1e-13.
+std::size_t first_within_reach(const vec &vai, double ai) {
+  for (std::size_t i = 0; i < vai.size(); ++i)
+    if (std::fabs(ai - vai[i]) < 1e-13) return i;
+  return vai.size();
+}
+
+TEST(Mixing, TableSearchAgreesWithScan) {
+  std::uint64_t state = 7;
+  const auto next = [&] {
+    return (state = state * 6364136223846793005u + 1442695040888963407u) >> 11;
+  };
+  const auto uniform = [&] { return static_cast<double>(next()) * 0x1p-53; };
+  for (int round = 0; round < 300; ++round) {
+    vec vai;
+    const double scale = round % 3 == 0   ? 1e-12
+                         : round % 3 == 1 ? 1.0
+                                          : 2e6; // some beyond UNDEF_AI
+    for (int k = 0; k < 1 + round % 40; ++k) {
+      const double v = uniform() * scale;
+      vai.push_back(v);
+      if (k % 4 == 0) vai.push_back(std::nextafter(v, 1e300)); // a last bit apart
+      if (k % 5 == 0) vai.push_back(v + 0.6e-13);
+    }
+    std::sort(vai.begin(), vai.end());
+    vai.erase(std::unique(vai.begin(), vai.end()), vai.end());
+    vai.push_back(UNDEF_AI);
+    for (double v : vai)
+      for (double ai : {v, std::nextafter(v, 0.0), std::nextafter(v, 1e300), v - 1e-13, v + 1e-13,
+                        v + 0.5e-13, v - 0.99e-13, uniform() * scale, -1.0})
+        ASSERT_EQ(match_entry(vai, ai), first_within_reach(vai, ai)) << ai;
+  }
+}
+
 TEST(Mixing, MatchFindsFirstEntryWithin1e13) {
   const vec vai{0.0, 0.5, 0.5 + 5e-14, 1.0, UNDEF_AI};
   EXPECT_EQ(match_entry(vai, 0.5 + 4e-14), 1u); // the first within reach wins

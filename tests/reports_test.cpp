@@ -81,19 +81,42 @@ TEST_P(Report, MatchesReference) {
   }
 }
 
-std::vector<std::string> cases() {
+// The pools are computed in parallel but merged in order: the report does not
+// depend on the thread count, diagnostic lines and early ends included.
+class ThreadCount : public ::testing::TestWithParam<std::string> {};
+
+TEST_P(ThreadCount, SameReport) {
+  const std::string name = GetParam();
+  const fs::path in = reports / (name + ".in");
+  const auto one = comparable(run_torvan_file(in, "--threads 1").out);
+  EXPECT_EQ(comparable(run_torvan_file(in, "--threads 3").out), one);
+  EXPECT_EQ(comparable(run_torvan_file(in, "--threads 8").out), one);
+}
+
+std::vector<std::string> cases(const std::vector<std::string> &prefixes = {""}) {
   std::vector<std::string> names;
-  for (const auto &e : fs::directory_iterator(reports))
-    if (e.path().extension() == ".in") names.push_back(e.path().stem().string());
+  for (const auto &e : fs::directory_iterator(reports)) {
+    const std::string name = e.path().stem().string();
+    if (e.path().extension() != ".in") continue;
+    for (const auto &p : prefixes)
+      if (starts_with(name, p)) {
+        names.push_back(name);
+        break;
+      }
+  }
   std::sort(names.begin(), names.end());
   return names;
 }
 
-INSTANTIATE_TEST_SUITE_P(Reference, Report, ::testing::ValuesIn(cases()), [](const auto &info) {
+std::string test_name(const ::testing::TestParamInfo<std::string> &info) {
   std::string n = info.param;
   for (char &c : n)
     if (!std::isalnum(static_cast<unsigned char>(c))) c = '_';
   return n;
-});
+}
+
+INSTANTIATE_TEST_SUITE_P(Reference, Report, ::testing::ValuesIn(cases()), test_name);
+INSTANTIATE_TEST_SUITE_P(DiagnosticsAndEarlyEnds, ThreadCount,
+                         ::testing::ValuesIn(cases({"diag_", "ext_", "ex_"})), test_name);
 
 } // namespace

@@ -13,10 +13,14 @@
 #include <map>
 #include <optional>
 #include <string>
+#include <thread>
 
 #include <gsl/gsl_errno.h>
+#include <gsl/gsl_version.h>
 #include <unistd.h>
 
+#include "driver/options.h"
+#include "driver/progress.h"
 #include "driver/reader.h"
 #include "driver/report.h"
 #include "engine/mixing.h"
@@ -74,13 +78,16 @@ int finish(double t0, int status) {
 
 // Writes a computed pool's diagnostic lines, and the library's notice for each
 // abnormal outer integration, at most 10 times per error number in a run.
-void emit_pool(const pool_result &r, std::map<int, int> &notices_written) {
+void emit_pool(const pool_result &r, std::map<int, int> &notices_written, progress_line &bar) {
   put(r.diag);
   for (int code : r.notices)
-    if (notices_written[code]++ < 10) std::fputs(abnormal_return_notice(code).c_str(), stderr);
+    if (notices_written[code]++ < 10) {
+      bar.erase();
+      std::fputs(abnormal_return_notice(code).c_str(), stderr);
+    }
 }
 
-int run() {
+int run(int threads) {
   const double t0 = cpu_seconds();
   problem p;
   if (const read_error e = read_problem(stdin, p); e != read_error::none) {
@@ -103,8 +110,14 @@ int run() {
   const std::vector<double> vai = candidate_table(p.ntot, p.nhire);
   std::vector<double> pvai(vai.size(), 0.0);
   std::map<int, int> notices_written;
-  const mix_status s = mix_pools(p.ntot, p.nhire, p.esize, p.prop, vai, pvai,
-                                 [&](const pool_result &r) { emit_pool(r, notices_written); });
+  progress_line bar(stderr);
+  mix_options opt;
+  opt.threads = threads;
+  opt.progress = [&](int done, int total) { bar.update(done, total); };
+  const mix_status s = mix_pools(
+      p.ntot, p.nhire, p.esize, p.prop, vai, pvai,
+      [&](const pool_result &r) { emit_pool(r, notices_written, bar); }, opt);
+  bar.erase();
   if (s.gave_up) {
     const int status = finish(t0, gave_up);
     std::fflush(stdout);
@@ -123,14 +136,21 @@ int run() {
 } // namespace
 
 int main(int argc, char **argv) {
-  if (argc > 1) {
-    std::fprintf(stderr,
-                 "torvan: unexpected argument '%s'; the problem is read from standard input\n",
-                 argv[1]);
+  const options o = parse_options(std::vector<std::string>(argv + 1, argv + argc));
+  if (!o.error.empty()) {
+    std::fprintf(stderr, "torvan: %s (see torvan --help)\n", o.error.c_str());
     return bad_input;
   }
-  gsl_set_error_handler_off();
-  const int status = run();
+  int status = ok;
+  if (o.help) {
+    put(usage());
+  } else if (o.version) {
+    put("torvan " TORVAN_VERSION " (GNU Scientific Library " + std::string(gsl_version) + ")\n");
+  } else {
+    gsl_set_error_handler_off(); // no library error may abort the run
+    const unsigned hw = std::max(1u, std::thread::hardware_concurrency());
+    status = run(o.threads > 0 ? o.threads : static_cast<int>(hw));
+  }
   if (std::fflush(stdout) != 0 || std::ferror(stdout)) {
     std::fprintf(stderr, "torvan: could not write the report: %s\n", std::strerror(errno));
     return write_failed;

@@ -21,15 +21,27 @@ struct mix_status {
   int j = 0;
 };
 
+struct mix_options {
+  int threads = 1; // pools computed at once, each on its own worker
+  // Called on the calling thread after each pool is added in, and now and
+  // then while waiting: pools finished so far, pools to compute in all.
+  std::function<void(int done, int total)> progress;
+};
+
 // Runs over every pool composition nmin = 0 ... ntot, computes the outcomes of
 // each pool whose weight passes the cut-off and adds outcome probability times
-// pool weight into pvai at the matching entry of vai. `emit` sees every
-// computed pool's result in ascending nmin, including the one that gave up.
+// pool weight into pvai at the matching entry of vai. Pools may be computed
+// in parallel, but `emit` sees every computed pool's result, and pvai receives
+// its additions, in ascending nmin on the calling thread, exactly as one
+// thread would: the sums, and so the report, do not depend on the thread
+// count. The pool that gave up is emitted too; none after it is.
 mix_status mix_pools(int ntot, int nhire, double esize, double prop, const std::vector<double> &vai,
                      std::vector<double> &pvai,
-                     const std::function<void(const pool_result &)> &emit);
+                     const std::function<void(const pool_result &)> &emit,
+                     const mix_options &opt = {});
 
 // Index of the first entry of vai within 1e-13 of ai, or vai.size() if none.
+// vai is a candidate table: ascending and distinct, UNDEF_AI last.
 std::size_t match_entry(const std::vector<double> &vai, double ai);
 
 // Expected value, variance and standard deviation of the AI ratio given that

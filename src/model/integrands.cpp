@@ -14,7 +14,6 @@
 
 #include "driver/report.h"
 #include "model/normal.h"
-#include "model/special.h"
 
 namespace {
 
@@ -53,8 +52,9 @@ int integrate(const gsl_function &f, double lo, double hi, double epsabs, double
 
 double fu1(double y, void *params) {
   const auto &pb = *static_cast<const parblk *>(params);
-  const double u1 = std::log(phib(y, 0.0, 1.0, pb.rs2pi));
-  const double q = phid(y);
+  const normal_at n = std_normal(y, pb.rs2pi);
+  const double u1 = std::log(n.density);
+  const double q = n.cdf;
   const double u3 = power_term(pb.nmaj - pb.rmaj, 1.0 - q);
   const double u2 = power_term(pb.rmaj - 1, q);
   return std::exp(u1 + u2 + u3 - pb.blmaj);
@@ -65,12 +65,14 @@ double fun(double x, void *params) {
   parblk &pb = ctx.pb;
   if (x <= -score_limit) return 0.0;
 
-  const double t1 = std::log(phib(x, pb.esize, 1.0, pb.rs2pi));
-  const double p = phid(x - pb.esize);
+  // The minority density at x and distribution function at x - esize share
+  // their argument: phib(x, esize, 1) divides x - esize by sqrt(1) = 1.
+  const normal_at n = std_normal(x - pb.esize, pb.rs2pi);
+  const double t1 = std::log(n.density);
+  const double p = n.cdf;
   const double t3 = power_term(pb.nmin - pb.smin, 1.0 - p);
   const double t2 = power_term(pb.smin - 1, p);
 
-  pb.blmaj = dlbeta(pb.nmaj - pb.rmaj + 1, pb.rmaj);
   const gsl_function inner{&fu1, &pb};
   double in = 0.0;
   const int ier = integrate(inner, -score_limit, x, 1e-5, 1e-4, ctx.inner, in);

@@ -25,8 +25,9 @@ double fu1(double y, void *params);
 
 // Outer integrand: density at x of the smin-th smallest of nmin minority
 // scores times the probability that the rmaj-th smallest majority score lies
-// in (-6.5, x). params points to a model_ctx whose parblk has every field set
-// but blmaj, which fun writes itself. Returns +0 for x <= -6.5.
+// in (-6.5, x). params points to a model_ctx whose parblk has every field
+// set. Returns +0 for x <= -6.5. blmaj depends only on the outcome, so the
+// caller sets it with rmaj rather than fun recomputing it at every abscissa.
 double fun(double x, void *params);
 
 // The error number the report and the library notice show for an integrator

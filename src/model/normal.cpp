@@ -28,10 +28,9 @@ template <int N> double horner(const double (&c)[N], double a) {
   return s;
 }
 
-// Upper tail 1 - Phi(a) for a >= 0.
-double upper_tail(double a) {
+// Upper tail 1 - Phi(a) for a >= 0, given e = exp(-(a * a) / 2).
+double upper_tail(double a, double e) {
   if (a > 37.0) return 0.0;
-  const double e = std::exp(-(a * a) / 2.0);
   if (a < 7.071067811865475) return (horner(p, a) * e) / horner(q, a);
   const double k = a + 1.0 / (a + 2.0 / (a + 3.0 / (a + 4.0 / (a + 0.65))));
   return (e / k) / 2.506628274631001;
@@ -48,6 +47,16 @@ double phib(double x, double mean, double var, double rs2pi) {
 }
 
 double phid(double x) {
-  const double u = upper_tail(std::fabs(x));
+  const double a = std::fabs(x);
+  // Beyond the cut-off the tail is 0 and the exponential is never needed.
+  const double u = a > 37.0 ? 0.0 : upper_tail(a, std::exp(-(a * a) / 2.0));
   return x > 0.0 ? 1.0 - u : u;
+}
+
+normal_at std_normal(double z, double rs2pi) {
+  // (z * z) * -0.5 and -(a * a) / 2 are the same double: a * a = z * z, and
+  // halving is exact either way.
+  const double e = std::exp((z * z) * -0.5);
+  const double u = upper_tail(std::fabs(z), e);
+  return {e * rs2pi, z > 0.0 ? 1.0 - u : u};
 }

@@ -7,8 +7,7 @@
 // one of these and passes its address through that pointer.
 //
 // Written in this order: rs2pi and esize once at start; nmin and nmaj once per
-// pool; rmaj, smin and blmin per outcome; blmaj by fun before each inner
-// integration. Whenever an integrand runs, 1 <= smin <= nmin and
+// pool; rmaj, smin, blmaj and blmin per outcome. Whenever an integrand runs, 1 <= smin <= nmin and
 // 1 <= rmaj <= nmaj.
 struct parblk {
   double blmin = 0.0; // ln B(nmin - smin + 1, smin): minority order-statistic normaliser

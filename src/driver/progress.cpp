@@ -1,0 +1,47 @@
+// Progress of a long run, for the person watching the terminal.
+#include "driver/progress.h"
+
+#include <ctime>
+
+#include <unistd.h>
+
+namespace {
+
+double wall_seconds() {
+  timespec ts{};
+  clock_gettime(CLOCK_MONOTONIC, &ts);
+  return static_cast<double>(ts.tv_sec) + static_cast<double>(ts.tv_nsec) * 1e-9;
+}
+
+void clock_text(char *buf, std::size_t size, double seconds) {
+  const long s = static_cast<long>(seconds + 0.5);
+  std::snprintf(buf, size, "%ld:%02ld:%02ld", s / 3600, s / 60 % 60, s % 60);
+}
+
+} // namespace
+
+progress_line::progress_line(std::FILE *term)
+    : term_(term), active_(isatty(fileno(term)) != 0), start_(wall_seconds()) {}
+
+void progress_line::update(int done, int total) {
+  const double now = wall_seconds();
+  // Quiet for the first second, so short runs never show a line, and at most
+  // a few updates a second after that.
+  if (!active_ || now - start_ < 1.0 || now - last_ < 0.2) return;
+  last_ = now;
+  const double elapsed = now - start_;
+  char used[32], left[32] = "?";
+  clock_text(used, sizeof used, elapsed);
+  if (done > 0) clock_text(left, sizeof left, elapsed * (total - done) / done);
+  std::fprintf(term_, "\r\033[Ktorvan: %d of %d pools, %s elapsed, about %s left", done, total,
+               used, left);
+  std::fflush(term_);
+  shown_ = true;
+}
+
+void progress_line::erase() {
+  if (!shown_) return;
+  std::fputs("\r\033[K", term_);
+  std::fflush(term_);
+  shown_ = false;
+}

@@ -1,0 +1,23 @@
+#pragma once
+
+#include <cstdio>
+
+// One self-updating line on a terminal: pools done, elapsed time, time left.
+// Silent when the stream is not a terminal; never touches standard output.
+class progress_line {
+public:
+  explicit progress_line(std::FILE *term);
+  ~progress_line() { erase(); }
+  progress_line(const progress_line &) = delete;
+  progress_line &operator=(const progress_line &) = delete;
+
+  void update(int done, int total);
+  void erase(); // before anything else is written to the stream
+
+private:
+  std::FILE *term_;
+  bool active_;
+  bool shown_ = false;
+  double start_;
+  double last_ = -1.0;
+};
