@@ -3,7 +3,7 @@
 # packages, then configure and build Release in build/.
 set -euo pipefail
 
-packages=(cmake make g++ pkg-config libgsl-dev libgtest-dev)
+packages=(cmake make g++ pkg-config libgsl-dev libgtest-dev libbenchmark-dev)
 
 install_missing() {
   local missing=()
