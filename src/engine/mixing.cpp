@@ -2,15 +2,11 @@
 #include "engine/mixing.h"
 
 #include <algorithm>
-#include <atomic>
-#include <chrono>
 #include <cmath>
-#include <condition_variable>
-#include <mutex>
-#include <optional>
-#include <thread>
+#include <memory>
 
 #include "driver/report.h"
+#include "engine/ordered.h"
 #include "engine/table.h"
 #include "model/special.h"
 
@@ -44,71 +40,18 @@ struct pool_job {
   double weight;
 };
 
-std::vector<pool_job> pools_to_compute(int ntot, double prop) {
+// The pools whose weight passes the cut-off, and the weight of the others.
+std::vector<pool_job> pools_to_compute(int ntot, double prop, double &skipped) {
   std::vector<pool_job> jobs;
+  skipped = 0.0;
   for (int nmin = 0; nmin <= ntot; ++nmin) {
     const double w = pool_weight(ntot, nmin, prop);
-    if (!(weight_cutoff > w)) jobs.push_back({nmin, w}); // a NaN weight is not skipped
+    if (weight_cutoff > w)
+      skipped += w;
+    else
+      jobs.push_back({nmin, w}); // a NaN weight is not skipped
   }
   return jobs;
-}
-
-using merge_fn = std::function<bool(const pool_job &, const pool_result &)>;
-
-void compute_serially(const std::vector<pool_job> &jobs, int ntot, int nhire, double esize,
-                      const merge_fn &merge, const mix_options &opt) {
-  pool_work w(esize);
-  const int total = static_cast<int>(jobs.size());
-  for (int i = 0; i < total; ++i) {
-    const pool_result r = pool_outcomes(ntot, nhire, jobs[i].nmin, w);
-    if (opt.progress) opt.progress(i + 1, total);
-    if (!merge(jobs[i], r)) return;
-  }
-}
-
-// Workers take the pools in ascending order as they come free (the central
-// pools cost most, so a fixed split would leave workers idle); the calling
-// thread merges the results strictly in that order.
-void compute_in_parallel(const std::vector<pool_job> &jobs, int ntot, int nhire, double esize,
-                         const merge_fn &merge, const mix_options &opt) {
-  const int total = static_cast<int>(jobs.size());
-  std::vector<std::optional<pool_result>> done(jobs.size());
-  std::mutex m;
-  std::condition_variable cv;
-  std::atomic<int> next{0};
-  std::atomic<bool> stop{false};
-  int finished = 0;
-
-  const auto work = [&] {
-    pool_work w(esize);
-    for (int i; !stop && (i = next++) < total;) {
-      pool_result r = pool_outcomes(ntot, nhire, jobs[i].nmin, w);
-      {
-        const std::lock_guard lock(m);
-        done[i] = std::move(r);
-        ++finished;
-      }
-      cv.notify_all();
-    }
-  };
-  std::vector<std::jthread> workers;
-  for (int k = 0; k < std::min(opt.threads, total); ++k)
-    workers.emplace_back(work);
-
-  for (int i = 0; i < total; ++i) {
-    std::unique_lock lock(m);
-    while (!cv.wait_for(lock, std::chrono::milliseconds(250), [&] { return done[i].has_value(); }))
-      if (opt.progress) opt.progress(finished, total);
-    const pool_result r = std::move(*done[i]);
-    done[i].reset();
-    const int now = finished;
-    lock.unlock();
-    if (opt.progress) opt.progress(now, total);
-    if (!merge(jobs[i], r)) {
-      stop = true;
-      return; // the workers finish the pools they hold and are joined
-    }
-  }
 }
 
 } // namespace
@@ -117,23 +60,36 @@ mix_status mix_pools(int ntot, int nhire, double esize, double prop, const std::
                      std::vector<double> &pvai,
                      const std::function<void(const pool_result &)> &emit, const mix_options &opt) {
   mix_status status;
-  const merge_fn merge = [&](const pool_job &job, const pool_result &r) {
+  const std::vector<pool_job> jobs = pools_to_compute(ntot, prop, status.skipped_weight);
+  const int total = static_cast<int>(jobs.size());
+  const int threads = std::max(1, std::min(opt.threads, total));
+  std::vector<std::unique_ptr<pool_work>> work;
+  for (int k = 0; k < threads; ++k)
+    work.push_back(std::make_unique<pool_work>(esize));
+
+  const auto compute = [&](int worker, int i) {
+    return pool_outcomes(ntot, nhire, jobs[i].nmin, *work[worker]);
+  };
+  const auto merge = [&](int i, pool_result &r) {
+    if (opt.progress) opt.progress(i + 1, total);
     emit(r);
     if (r.gave_up) {
-      status = {true, job.nmin, r.failed_t, r.failed_j};
+      status.gave_up = true;
+      status.nmin = jobs[i].nmin;
+      status.t = r.failed_t;
+      status.j = r.failed_j;
       return false;
     }
     for (std::size_t t = 0; t < r.ai.size(); ++t) {
-      const std::size_t i = match_entry(vai, r.ai[t]);
-      if (i < vai.size()) pvai[i] += r.pvs[t] * job.weight; // product first, then the sum
+      const std::size_t e = match_entry(vai, r.ai[t]);
+      if (e < vai.size()) pvai[e] += r.pvs[t] * jobs[i].weight; // product first, then the sum
     }
     return true;
   };
-  const std::vector<pool_job> jobs = pools_to_compute(ntot, prop);
-  if (opt.threads > 1)
-    compute_in_parallel(jobs, ntot, nhire, esize, merge, opt);
-  else
-    compute_serially(jobs, ntot, nhire, esize, merge, opt);
+  const auto waiting = [&](int finished) {
+    if (opt.progress) opt.progress(finished, total);
+  };
+  ordered_parallel<pool_result>(total, threads, compute, merge, waiting);
   return status;
 }
 

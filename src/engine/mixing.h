@@ -19,12 +19,13 @@ struct mix_status {
   int nmin = 0;
   int t = 0;
   int j = 0;
+  double skipped_weight = 0.0; // total weight of the pools below the cut-off
 };
 
 struct mix_options {
   int threads = 1; // pools computed at once, each on its own worker
-  // Called on the calling thread after each pool is added in, and now and
-  // then while waiting: pools finished so far, pools to compute in all.
+  // Called on the calling thread as pools are added in, and now and then
+  // while waiting: pools finished so far, pools to compute in all.
   std::function<void(int done, int total)> progress;
 };
 
