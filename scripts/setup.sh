@@ -3,7 +3,7 @@
 # packages, then configure and build Release in build/.
 set -euo pipefail
 
-packages=(cmake make g++ pkg-config libgsl-dev libgtest-dev libbenchmark-dev)
+packages=(cmake make g++ pkg-config libgsl-dev libgtest-dev libbenchmark-dev nlohmann-json3-dev librsvg2-bin)
 
 install_missing() {
   local missing=()

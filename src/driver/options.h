@@ -4,8 +4,13 @@
 #include <vector>
 
 // What the command line asks for. The program runs with no options at all.
+enum class output_format { report, csv, json };
+
 struct options {
   int threads = 0; // 0: every hardware thread
+  output_format format = output_format::report;
+  std::string plot;   // non-empty: also write an SVG chart to this file
+  bool batch = false; // one problem per input line, one JSON document per output line
   bool help = false;
   bool version = false;
   std::string error; // non-empty: the command line is refused with this message

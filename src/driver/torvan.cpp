@@ -1,136 +1,118 @@
 // TORVAN: the exact sampling distribution of the adverse impact ratio under
 // top-down selection. Reads ntot, nhire, esize and prop from standard input,
-// writes the report to standard output.
+// writes the report (or CSV, or JSON) to standard output.
 //
-// Exit status: 0 report complete; 1 problem refused (cannot be computed);
-// 2 malformed input; 3 an integral could not be accepted (no distribution);
-// 4 the report could not be written.
+// Exit status: 0 complete; 1 problem refused (cannot be computed), or in a
+// batch any line failed; 2 malformed input or a bad option; 3 an integral
+// could not be accepted (no distribution); 4 output could not be written.
+#include <algorithm>
 #include <cerrno>
-#include <cmath>
 #include <cstdio>
 #include <cstring>
-#include <ctime>
-#include <map>
-#include <optional>
 #include <string>
 #include <thread>
+#include <vector>
 
 #include <gsl/gsl_errno.h>
 #include <gsl/gsl_version.h>
-#include <unistd.h>
 
+#include "driver/batch.h"
+#include "driver/export.h"
 #include "driver/options.h"
+#include "driver/plot.h"
 #include "driver/progress.h"
 #include "driver/reader.h"
 #include "driver/report.h"
-#include "engine/mixing.h"
+#include "driver/solve.h"
+#include "engine/summary.h"
 #include "engine/table.h"
 
 namespace {
 
 enum exit_status { ok = 0, refused = 1, bad_input = 2, gave_up = 3, write_failed = 4 };
 
-double cpu_seconds() {
-  timespec ts{};
-  clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &ts);
-  return static_cast<double>(ts.tv_sec) + static_cast<double>(ts.tv_nsec) * 1e-9;
-}
-
 void put(const std::string &s) {
   std::fwrite(s.data(), 1, s.size(), stdout);
 }
-
-// Why the problem cannot be computed, or nothing when it can.
-std::optional<std::string> refusal(const problem &p) {
-  char msg[256];
-  if (p.ntot < 2)
-    std::snprintf(msg, sizeof msg, "ntot = %d must be at least 2", p.ntot);
-  else if (p.nhire < 0 || p.nhire > p.ntot)
-    std::snprintf(msg, sizeof msg, "nhire = %d must lie between 0 and ntot = %d", p.nhire, p.ntot);
-  else if (!std::isfinite(p.esize))
-    std::snprintf(msg, sizeof msg, "esize = %g must be a finite number", p.esize);
-  else if (!(p.prop > 0.0 && p.prop < 1.0))
-    std::snprintf(msg, sizeof msg, "prop = %.17g must lie strictly between 0 and 1", p.prop);
-  else
-    return std::nullopt;
-  return std::string(msg);
+void put_err(const std::string &s) {
+  std::fwrite(s.data(), 1, s.size(), stderr);
 }
 
-// The table and its accumulators take 16 bytes a candidate at most; refuse a
-// problem that would not fit in half the machine's memory before allocating.
-std::optional<std::string> too_large(const problem &p) {
-  const std::int64_t count = candidate_count(p.ntot, p.nhire);
-  const double need = 16.0 * static_cast<double>(count);
-  const double have = static_cast<double>(sysconf(_SC_PHYS_PAGES)) * sysconf(_SC_PAGE_SIZE);
-  if (count <= INT32_MAX && need <= have / 2) return std::nullopt;
-  char msg[256];
-  std::snprintf(msg, sizeof msg,
-                "ntot = %d with nhire = %d needs a table of %lld candidate ratios (%.1f GiB), "
-                "more than this machine can hold",
-                p.ntot, p.nhire, static_cast<long long>(count), need / (1 << 30));
-  return std::string(msg);
+// The moment a failure line goes to standard error, everything before it has
+// reached standard output.
+void fail_line(const std::string &why) {
+  std::fflush(stdout);
+  put_err("torvan: " + why + "\n");
 }
 
-int finish(double t0, int status) {
-  put(cpu_time_lines(cpu_seconds() - t0));
-  return status;
-}
-
-// Writes a computed pool's diagnostic lines, and the library's notice for each
-// abnormal outer integration, at most 10 times per error number in a run.
-void emit_pool(const pool_result &r, std::map<int, int> &notices_written, progress_line &bar) {
-  put(r.diag);
-  for (int code : r.notices)
-    if (notices_written[code]++ < 10) {
-      bar.erase();
-      std::fputs(abnormal_return_notice(code).c_str(), stderr);
+plot_input plot_data(const problem &p, const solution &s) {
+  plot_input in{p.ntot, p.nhire, p.esize, p.prop, {}, {}, summarize(s.vai, s.pvai).p_undefined};
+  for (std::size_t i = 0; i < s.vai.size(); ++i)
+    if (s.vai[i] != UNDEF_AI) {
+      in.ai.push_back(s.vai[i]);
+      in.prob.push_back(s.pvai[i]);
     }
+  return in;
 }
 
-int run(int threads) {
-  const double t0 = cpu_seconds();
+bool write_plot(const std::string &path, const problem &p, const solution &s) {
+  std::FILE *f = std::fopen(path.c_str(), "w");
+  const std::string svg = f != nullptr ? distribution_svg(plot_data(p, s)) : "";
+  const bool written = f != nullptr && std::fwrite(svg.data(), 1, svg.size(), f) == svg.size();
+  const int err = errno;
+  if (f == nullptr || std::fclose(f) != 0 || !written) {
+    fail_line("could not write the chart to " + path + ": " + std::strerror(err));
+    return false;
+  }
+  return true;
+}
+
+// One problem from standard input, in the chosen format.
+int run_single(const options &o, int threads) {
+  const double t0 = process_cpu_seconds();
   problem p;
   if (const read_error e = read_problem(stdin, p); e != read_error::none) {
-    std::fputs(read_error_message(e), stderr);
+    put_err(read_error_message(e));
     std::fflush(stderr);
     return bad_input;
   }
-  put(banner());
-  put(problem_lines(p));
-  put(output_heading());
-  put(distribution_heading());
-  auto why = refusal(p);
-  if (!why) why = too_large(p);
-  if (why) {
-    std::fflush(stdout);
-    std::fprintf(stderr, "torvan: %s\n", why->c_str());
+  const bool report = o.format == output_format::report;
+  if (report) put(banner() + problem_lines(p) + output_heading() + distribution_heading());
+  if (const auto why = refusal(p)) {
+    if (o.format == output_format::csv) put(csv_header);
+    if (o.format == output_format::json) put(json_error(*why).dump(2) + "\n");
+    fail_line(*why);
     return refused;
   }
 
-  const std::vector<double> vai = candidate_table(p.ntot, p.nhire);
-  std::vector<double> pvai(vai.size(), 0.0);
-  std::map<int, int> notices_written;
   progress_line bar(stderr);
-  mix_options opt;
-  opt.threads = threads;
-  opt.progress = [&](int done, int total) { bar.update(done, total); };
-  const mix_status s = mix_pools(
-      p.ntot, p.nhire, p.esize, p.prop, vai, pvai,
-      [&](const pool_result &r) { emit_pool(r, notices_written, bar); }, opt);
+  notice_limiter notices([&](const std::string &s) {
+    bar.erase();
+    put_err(s);
+  });
+  const auto diag = [&](const std::string &s) {
+    if (report) return put(s);
+    bar.erase();
+    put_err(s);
+  };
+  const solution s = solve(p, threads, {diag, notices, [&](int d, int t) { bar.update(d, t); }});
   bar.erase();
-  if (s.gave_up) {
-    const int status = finish(t0, gave_up);
-    std::fflush(stdout);
-    std::fprintf(stderr,
-                 "torvan: the integral for pool nmin = %d, outcome %d (%d majority hires) could "
-                 "not be accepted after the allowed retries; no distribution was computed\n",
-                 s.nmin, s.t, s.j);
-    return status;
+
+  const bool done = !s.status.gave_up;
+  if (report && done) {
+    const moments m = ai_moments(s.vai, s.pvai);
+    put(distribution_rows(s.vai, s.pvai) + moments_lines(m.mean, m.var, m.sd));
   }
-  put(distribution_rows(vai, pvai));
-  const moments m = ai_moments(vai, pvai);
-  put(moments_lines(m.mean, m.var, m.sd));
-  return finish(t0, ok);
+  const double cpu = process_cpu_seconds() - t0;
+  if (report) put(cpu_time_lines(cpu));
+  if (o.format == output_format::csv) put(csv_document(s));
+  if (o.format == output_format::json) put(json_document(p, s, {threads, cpu}).dump(2) + "\n");
+  if (!done) {
+    fail_line(gave_up_reason(s.status));
+    return gave_up;
+  }
+  if (!o.plot.empty() && !write_plot(o.plot, p, s)) return write_failed;
+  return ok;
 }
 
 } // namespace
@@ -138,7 +120,7 @@ int run(int threads) {
 int main(int argc, char **argv) {
   const options o = parse_options(std::vector<std::string>(argv + 1, argv + argc));
   if (!o.error.empty()) {
-    std::fprintf(stderr, "torvan: %s (see torvan --help)\n", o.error.c_str());
+    put_err("torvan: " + o.error + " (see torvan --help)\n");
     return bad_input;
   }
   int status = ok;
@@ -149,10 +131,11 @@ int main(int argc, char **argv) {
   } else {
     gsl_set_error_handler_off(); // no library error may abort the run
     const unsigned hw = std::max(1u, std::thread::hardware_concurrency());
-    status = run(o.threads > 0 ? o.threads : static_cast<int>(hw));
+    const int threads = o.threads > 0 ? o.threads : static_cast<int>(hw);
+    status = o.batch ? run_batch(stdin, stdout, stderr, threads) : run_single(o, threads);
   }
   if (std::fflush(stdout) != 0 || std::ferror(stdout)) {
-    std::fprintf(stderr, "torvan: could not write the report: %s\n", std::strerror(errno));
+    put_err(std::string("torvan: could not write the output: ") + std::strerror(errno) + "\n");
     return write_failed;
   }
   return status;

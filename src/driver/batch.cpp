@@ -1,0 +1,102 @@
+// Batch mode: many problems, one JSON line each.
+#include "driver/batch.h"
+
+#include <string>
+#include <vector>
+
+#include "driver/export.h"
+#include "driver/reader.h"
+#include "driver/solve.h"
+#include "engine/ordered.h"
+
+namespace {
+
+struct batch_line {
+  int number; // line number in the input, from 1
+  std::string text;
+};
+
+struct batch_result {
+  std::string json; // one line
+  std::string err;  // diagnostic lines and notices, for standard error
+  bool failed;
+};
+
+bool skipped(const std::string &line) {
+  const auto first = line.find_first_not_of(" \t\r");
+  return first == std::string::npos || line[first] == '#';
+}
+
+std::vector<batch_line> read_lines(std::FILE *in) {
+  std::vector<batch_line> lines;
+  std::string text;
+  int number = 0;
+  for (int c; (c = std::getc(in)) != EOF;) {
+    if (c != '\n') {
+      text += static_cast<char>(c);
+      continue;
+    }
+    ++number;
+    if (!skipped(text)) lines.push_back({number, text});
+    text.clear();
+  }
+  if (!text.empty() && !skipped(text)) lines.push_back({number + 1, text});
+  return lines;
+}
+
+// Reads the line's problem with the same rules as a single run.
+read_error parse(const std::string &text, problem &p) {
+  std::string line = text + '\n';
+  std::FILE *f = fmemopen(line.data(), line.size(), "r");
+  if (f == nullptr) return read_error::end_of_file;
+  const read_error e = read_problem(f, p);
+  std::fclose(f);
+  return e;
+}
+
+// The first line of the reader's message, which names the fault.
+std::string first_line(const char *message) {
+  const std::string m = message;
+  return m.substr(0, m.find('\n'));
+}
+
+batch_result solve_line(const batch_line &line) {
+  batch_result r{"", "", true};
+  nlohmann::ordered_json doc;
+  problem p;
+  if (const read_error e = parse(line.text, p); e != read_error::none) {
+    doc = json_error(first_line(read_error_message(e)));
+  } else if (const auto why = refusal(p)) {
+    doc = json_error(*why);
+  } else {
+    const double t0 = thread_cpu_seconds();
+    notice_limiter notices([&](const std::string &s) { r.err += s; });
+    const solution s = solve(p, 1, {[&](const std::string &d) { r.err += d; }, notices, {}});
+    doc = json_document(p, s, {1, thread_cpu_seconds() - t0});
+    r.failed = s.status.gave_up;
+  }
+  nlohmann::ordered_json out{{"line", line.number}, {"input", line.text}};
+  out.update(doc);
+  // The input line may hold any bytes; invalid UTF-8 is replaced, not fatal.
+  r.json = out.dump(-1, ' ', false, nlohmann::ordered_json::error_handler_t::replace) + '\n';
+  return r;
+}
+
+} // namespace
+
+int run_batch(std::FILE *in, std::FILE *out, std::FILE *err, int threads) {
+  const std::vector<batch_line> lines = read_lines(in);
+  bool any_failed = false;
+  ordered_parallel<batch_result>(
+      static_cast<int>(lines.size()), threads,
+      [&](int, int i) { return solve_line(lines[static_cast<std::size_t>(i)]); },
+      [&](int, batch_result &r) {
+        std::fputs(r.err.c_str(), err);
+        std::fputs(r.json.c_str(), out);
+        std::fflush(out);
+        any_failed = any_failed || r.failed;
+        return !std::ferror(out);
+      });
+  if (std::ferror(out)) return 4;
+  return any_failed ? 1 : 0;
+}
