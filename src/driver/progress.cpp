@@ -1,6 +1,7 @@
 // Progress of a long run, for the person watching the terminal.
 #include "driver/progress.h"
 
+#include <cmath>
 #include <ctime>
 
 #include <unistd.h>
@@ -14,7 +15,7 @@ double wall_seconds() {
 }
 
 void clock_text(char *buf, std::size_t size, double seconds) {
-  const long s = static_cast<long>(seconds + 0.5);
+  const long s = std::lround(seconds);
   std::snprintf(buf, size, "%ld:%02ld:%02ld", s / 3600, s / 60 % 60, s % 60);
 }
 
@@ -35,6 +36,13 @@ void progress_line::update(int done, int total) {
   if (done > 0) clock_text(left, sizeof left, elapsed * (total - done) / done);
   std::fprintf(term_, "\r\033[Ktorvan: %d of %d pools, %s elapsed, about %s left", done, total,
                used, left);
+  std::fflush(term_);
+  shown_ = true;
+}
+
+void progress_line::note(const char *what) {
+  if (!active_) return;
+  std::fprintf(term_, "\r\033[Ktorvan: %s", what);
   std::fflush(term_);
   shown_ = true;
 }

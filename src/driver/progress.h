@@ -12,6 +12,8 @@ public:
   progress_line &operator=(const progress_line &) = delete;
 
   void update(int done, int total);
+  void note(const char *what); // shown at once, until the next update
+
   void erase(); // before anything else is written to the stream
 
 private:

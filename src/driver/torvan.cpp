@@ -86,6 +86,11 @@ int run_single(const options &o, int threads) {
   }
 
   progress_line bar(stderr);
+  if (const std::int64_t count = candidate_count(p.ntot, p.nhire); count > 5'000'000) {
+    // Sorting a table this large takes a while before the first pool starts.
+    const std::string what = "sorting " + std::to_string(count) + " candidate ratios";
+    bar.note(what.c_str());
+  }
   notice_limiter notices([&](const std::string &s) {
     bar.erase();
     put_err(s);

@@ -41,5 +41,6 @@ std::vector<double> candidate_table(int ntot, int nhire) {
   // Exact equality: values a last bit apart stay separate rows.
   vai.erase(std::unique(vai.begin(), vai.end()), vai.end());
   vai.push_back(UNDEF_AI);
+  vai.shrink_to_fit(); // only the distinct values are kept for the run
   return vai;
 }
