@@ -100,3 +100,26 @@ TEST(Cli, WindowsLineEndsReadLikeAnyOther) {
 }
 
 } // namespace
+
+namespace {
+
+// The chart comes on top of the unchanged report; a chart that cannot be
+// written is a failure.
+TEST(Cli, PlotBesideTheReport) {
+  const std::string svg = (std::filesystem::temp_directory_path() /
+                           ("torvan_plot_" + std::to_string(getpid()) + ".svg"))
+                              .string();
+  const run_result plain = run_torvan("10 3 0.5 0.3\n");
+  const run_result with = run_torvan("10 3 0.5 0.3\n", "--plot " + svg);
+  EXPECT_EQ(with.status, 0);
+  EXPECT_EQ(with.out.substr(0, with.out.find("CPU")), plain.out.substr(0, plain.out.find("CPU")));
+  const std::string chart = slurp(svg);
+  std::filesystem::remove(svg);
+  EXPECT_NE(chart.find("<svg"), std::string::npos);
+  EXPECT_NE(chart.find("</svg>"), std::string::npos);
+  const run_result full = run_torvan("10 3 0.5 0.3\n", "--plot /dev/full");
+  EXPECT_EQ(full.status, 4);
+  EXPECT_EQ(full.err, "torvan: could not write the chart to /dev/full: No space left on device\n");
+}
+
+} // namespace

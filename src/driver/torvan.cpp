@@ -57,14 +57,14 @@ plot_input plot_data(const problem &p, const solution &s) {
 
 bool write_plot(const std::string &path, const problem &p, const solution &s) {
   std::FILE *f = std::fopen(path.c_str(), "w");
-  const std::string svg = f != nullptr ? distribution_svg(plot_data(p, s)) : "";
-  const bool written = f != nullptr && std::fwrite(svg.data(), 1, svg.size(), f) == svg.size();
-  const int err = errno;
-  if (f == nullptr || std::fclose(f) != 0 || !written) {
-    fail_line("could not write the chart to " + path + ": " + std::strerror(err));
-    return false;
+  bool written = f != nullptr;
+  if (written) {
+    const std::string svg = distribution_svg(plot_data(p, s));
+    written = std::fwrite(svg.data(), 1, svg.size(), f) == svg.size();
+    written = std::fclose(f) == 0 && written;
   }
-  return true;
+  if (!written) fail_line("could not write the chart to " + path + ": " + std::strerror(errno));
+  return written;
 }
 
 // One problem from standard input, in the chosen format.
