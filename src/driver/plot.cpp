@@ -163,7 +163,7 @@ std::vector<column> merge_columns(const plot_input &in, const ai_axis &a) {
   for (std::size_t i = 0; i < in.ai.size(); ++i) {
     double p = std::max(in.prob[i], 0.0);
     long c = static_cast<long>(std::floor(a.map(in.ai[i])));
-    if (cols.empty() || c != last) cols.push_back({c + 0.5, 0, cum, false});
+    if (cols.empty() || c != last) cols.push_back({static_cast<double>(c) + 0.5, 0, cum, false});
     last = c;
     cum += p;
     cols.back().p = std::max(cols.back().p, p);

@@ -18,6 +18,7 @@
 #include <algorithm>
 #include <charconv>
 #include <climits>
+#include <numeric>
 #include <string>
 #include <type_traits>
 #include <utility>
@@ -120,9 +121,8 @@ void read_digits(source &s, int &c, digits &d, bool fraction) {
 // The integer that a sign and integer digits write, if it fits 32 bits.
 bool to_int(int sign, const digits &d, int &out) {
   if (std::ssize(d.kept) > 10) return false; // also when digits were dropped
-  long long v = 0;
-  for (const char ch : d.kept)
-    v = 10 * v + (ch - '0');
+  long long v = std::accumulate(d.kept.begin(), d.kept.end(), 0LL,
+                                [](long long a, char ch) { return 10 * a + (ch - '0'); });
   if (sign == '-') v = -v;
   if (v < INT_MIN || v > INT_MAX) return false;
   out = static_cast<int>(v);

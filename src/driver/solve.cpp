@@ -19,7 +19,8 @@ namespace {
 std::optional<std::string> too_large(const problem &p) {
   const std::int64_t count = candidate_count(p.ntot, p.nhire);
   const double need = 16.0 * static_cast<double>(count);
-  const double have = static_cast<double>(sysconf(_SC_PHYS_PAGES)) * sysconf(_SC_PAGE_SIZE);
+  const double have =
+      static_cast<double>(sysconf(_SC_PHYS_PAGES)) * static_cast<double>(sysconf(_SC_PAGE_SIZE));
   if (count <= INT32_MAX && need <= have / 2) return std::nullopt;
   char msg[256];
   std::snprintf(msg, sizeof msg,

@@ -64,6 +64,7 @@ mix_status mix_pools(int ntot, int nhire, double esize, double prop, const std::
   const int total = static_cast<int>(jobs.size());
   const int threads = std::max(1, std::min(opt.threads, total));
   std::vector<std::unique_ptr<pool_work>> work;
+  work.reserve(static_cast<std::size_t>(threads));
   for (int k = 0; k < threads; ++k)
     work.push_back(std::make_unique<pool_work>(esize));
 

@@ -47,6 +47,7 @@ void ordered_parallel(int n, int threads, const std::function<T(int worker, int 
     }
   };
   std::vector<std::jthread> workers; // joined on every way out
+  workers.reserve(static_cast<std::size_t>(std::min(threads, n)));
   for (int k = 0; k < std::min(threads, n); ++k)
     workers.emplace_back(run, k);
 
