@@ -106,7 +106,8 @@ int run_single(const options &o, int threads) {
   const bool done = !s.status.gave_up;
   if (report && done) {
     const moments m = ai_moments(s.vai, s.pvai);
-    put(distribution_rows(s.vai, s.pvai) + moments_lines(m.mean, m.var, m.sd));
+    put(distribution_rows(s.vai, s.pvai));
+    put(moments_lines(m.mean, m.var, m.sd));
   }
   const double cpu = process_cpu_seconds() - t0;
   if (report) put(cpu_time_lines(cpu));
