@@ -3,7 +3,7 @@
 // tests/data/format/*.tsv hold reference renderings: one row per value and
 // field, "kind hex value descriptor field", the double given by its IEEE bits
 // (kind D) or an int in decimal (kind I). Every row must match character for
-// character. special.tsv also holds the fields' documented examples: signed
+// character. corners.tsv also holds the fields' documented examples: signed
 // zeros, the undefined AI value 999999.9, carries into the exponent, three-digit
 // exponents, ties, infinities and NaNs.
 #include "driver/columns.h"
@@ -83,7 +83,7 @@ void expect_all_rows_match(const std::string &name, std::size_t min_rows) {
 } // namespace
 
 TEST(ColumnsReference, SpecialValues) {
-  expect_all_rows_match("special.tsv", 700);
+  expect_all_rows_match("corners.tsv", 700);
 }
 
 TEST(ColumnsReference, RandomValues) {

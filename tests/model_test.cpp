@@ -10,7 +10,7 @@
 #include "engine/pool.h"
 #include "model/integrands.h"
 #include "model/normal.h"
-#include "model/special.h"
+#include "model/lnbeta.h"
 
 namespace {
 

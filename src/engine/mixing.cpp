@@ -8,7 +8,7 @@
 #include "driver/report.h"
 #include "engine/ordered.h"
 #include "engine/table.h"
-#include "model/special.h"
+#include "model/lnbeta.h"
 
 double pool_weight(int ntot, int nmin, double prop) {
   const double lp1 = std::log(prop) * nmin;

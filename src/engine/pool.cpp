@@ -11,7 +11,7 @@
 
 #include "driver/report.h"
 #include "engine/table.h"
-#include "model/special.h"
+#include "model/lnbeta.h"
 
 namespace {
 

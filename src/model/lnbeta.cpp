@@ -1,4 +1,4 @@
-// ln Gamma and ln Beta of whole numbers (see special.h).
+// ln Gamma and ln Beta of whole numbers (see lnbeta.h).
 //
 // Method: for arguments of at least 10, Stirling's series with its remainder
 // (the "correction") taken from a 6-term Chebyshev series in (10/x)^2; below 10,
@@ -14,7 +14,7 @@
 // Every expression below is evaluated left to right as double operations with no
 // fused multiply-add (-ffp-contract=off); regrouping any sum changes the last bits.
 
-#include "model/special.h"
+#include "model/lnbeta.h"
 
 #include <algorithm>
 #include <array>

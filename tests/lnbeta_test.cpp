@@ -1,7 +1,7 @@
 // ln Gamma and ln Beta against the reference tables bit for bit, plus a few
 // exact values and the symmetry of B.
 
-#include "model/special.h"
+#include "model/lnbeta.h"
 
 #include <gtest/gtest.h>
 
@@ -24,7 +24,7 @@ std::string whole(double x) {
 // Rows are: whole-number arguments (one for ln Gamma, two for ln B), then the expected
 // result as 16 hex digits. Reports the mismatch count and the first few rows only.
 template <class F> void expect_table_bits(const std::string &name, F f) {
-  std::ifstream in(std::string(TORVAN_TEST_DATA) + "/special/" + name);
+  std::ifstream in(std::string(TORVAN_TEST_DATA) + "/lnbeta/" + name);
   std::string line;
   ASSERT_TRUE(std::getline(in, line)) << "cannot read " << name; // header
   int rows = 0, mismatches = 0;
