@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "engine/mixing.h"
+#include "engine/ordered.h"
 #include "engine/pool.h"
 #include "engine/table.h"
 
@@ -197,6 +198,35 @@ TEST(Mixing, MatchFindsFirstEntryWithin1e13) {
   EXPECT_EQ(match_entry(vai, 0.5 + 1.2e-13), 2u);
   EXPECT_EQ(match_entry(vai, 0.75), vai.size());
   EXPECT_EQ(match_entry(vai, UNDEF_AI), 4u);
+}
+
+} // namespace
+
+namespace {
+
+// Results reach the consumer in index order whatever the thread count and
+// however long each item takes; after a stop nothing more is consumed.
+TEST(OrderedParallel, ConsumesInOrderAndStops) {
+  for (int threads : {1, 2, 5}) {
+    std::vector<int> seen;
+    std::atomic<int> started{0};
+    ordered_parallel<int>(
+        40, threads,
+        [&](int, int i) {
+          ++started;
+          std::this_thread::sleep_for(std::chrono::microseconds((i * 7919) % 13 * 100));
+          return i * i;
+        },
+        [&](int i, int &r) {
+          EXPECT_EQ(r, i * i);
+          seen.push_back(i);
+          return i < 24;
+        });
+    ASSERT_EQ(seen.size(), 25u) << threads;
+    for (int i = 0; i < 25; ++i)
+      EXPECT_EQ(seen[static_cast<std::size_t>(i)], i);
+    EXPECT_LE(started.load(), 40) << threads; // workers may run ahead of the consumer
+  }
 }
 
 } // namespace

@@ -72,7 +72,6 @@ mix_status mix_pools(int ntot, int nhire, double esize, double prop, const std::
     return pool_outcomes(ntot, nhire, jobs[i].nmin, *work[worker]);
   };
   const auto merge = [&](int i, pool_result &r) {
-    if (opt.progress) opt.progress(i + 1, total);
     emit(r);
     if (r.gave_up) {
       status.gave_up = true;
@@ -87,10 +86,10 @@ mix_status mix_pools(int ntot, int nhire, double esize, double prop, const std::
     }
     return true;
   };
-  const auto waiting = [&](int finished) {
+  const auto progress = [&](int finished) {
     if (opt.progress) opt.progress(finished, total);
   };
-  ordered_parallel<pool_result>(total, threads, compute, merge, waiting);
+  ordered_parallel<pool_result>(total, threads, compute, merge, progress);
   return status;
 }
 

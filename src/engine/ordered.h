@@ -16,15 +16,17 @@
 // single-threaded loop. Workers take the next index as they come free (the
 // costly items need not be spread evenly). When consume returns false no
 // further item is started; items in flight are finished and dropped.
-// `waiting(finished)` is called now and then while the next result is due.
+// `progress(finished)` is called on the calling thread after each result is
+// consumed and now and then while the next one is due: items finished so far.
 template <class T>
 void ordered_parallel(int n, int threads, const std::function<T(int worker, int i)> &work,
                       const std::function<bool(int i, T &result)> &consume,
-                      const std::function<void(int finished)> &waiting = {}) {
+                      const std::function<void(int finished)> &progress = {}) {
   if (threads <= 1) { // the plain loop, on the calling thread
     for (int i = 0; i < n; ++i) {
       T r = work(0, i);
       if (!consume(i, r)) return;
+      if (progress) progress(i + 1);
     }
     return;
   }
@@ -54,13 +56,15 @@ void ordered_parallel(int n, int threads, const std::function<T(int worker, int 
   for (int i = 0; i < n; ++i) {
     std::unique_lock lock(m);
     while (!cv.wait_for(lock, std::chrono::milliseconds(250), [&] { return done[i].has_value(); }))
-      if (waiting) waiting(finished);
+      if (progress) progress(finished);
     T r = std::move(*done[i]);
     done[i].reset();
+    const int now = finished;
     lock.unlock();
     if (!consume(i, r)) {
       stop = true;
       return;
     }
+    if (progress) progress(now);
   }
 }
