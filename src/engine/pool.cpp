@@ -119,12 +119,12 @@ pool_result pool_outcomes(int ntot, int nhire, int nmin, pool_work &w,
     const int t = static_cast<int>(prob.size()) + 1;
     pb.rmaj = nmaj - j;
     pb.smin = nmin - (nhire - j) + 1;
-    pb.blmaj = dlbeta(nmaj - pb.rmaj + 1, pb.rmaj);
     const double prev = t >= 2 ? prob.back() : 0.0;
     if (t >= 2 && std::fabs(prev - 1.0) < 1e-6) {
       prob.push_back(1.0);
       continue;
     }
+    pb.blmaj = dlbeta(nmaj - pb.rmaj + 1, pb.rmaj); // depends on the outcome only
     double p = 0.0;
     if (!cumulative(t, prev, w, f, r, p)) {
       r.gave_up = true;
