@@ -5,7 +5,6 @@
 #include <cmath>
 #include <memory>
 
-#include "driver/report.h"
 #include "engine/ordered.h"
 #include "engine/table.h"
 #include "model/lnbeta.h"
@@ -58,7 +57,8 @@ std::vector<pool_job> pools_to_compute(int ntot, double prop, double &skipped) {
 
 mix_status mix_pools(int ntot, int nhire, double esize, double prop, const std::vector<double> &vai,
                      std::vector<double> &pvai,
-                     const std::function<void(const pool_result &)> &emit, const mix_options &opt) {
+                     const std::function<void(int nmin, const pool_result &)> &emit,
+                     const mix_options &opt) {
   mix_status status;
   const std::vector<pool_job> jobs = pools_to_compute(ntot, prop, status.skipped_weight);
   const int total = static_cast<int>(jobs.size());
@@ -72,7 +72,7 @@ mix_status mix_pools(int ntot, int nhire, double esize, double prop, const std::
     return pool_outcomes(ntot, nhire, jobs[i].nmin, *work[worker]);
   };
   const auto merge = [&](int i, pool_result &r) {
-    emit(r);
+    emit(jobs[i].nmin, r);
     if (r.gave_up) {
       status.gave_up = true;
       status.nmin = jobs[i].nmin;
@@ -91,34 +91,4 @@ mix_status mix_pools(int ntot, int nhire, double esize, double prop, const std::
   };
   ordered_parallel<pool_result>(total, threads, compute, merge, progress);
   return status;
-}
-
-moments ai_moments(const std::vector<double> &vai, const std::vector<double> &pvai) {
-  double pdef = 0.0;
-  double s1 = 0.0;
-  for (std::size_t i = 0; i < vai.size(); ++i) {
-    if (vai[i] == UNDEF_AI) continue;
-    pdef += pvai[i];
-    s1 += vai[i] * pvai[i];
-  }
-  const double mean = s1 / pdef;
-  double s2 = 0.0;
-  for (std::size_t i = 0; i < vai.size(); ++i) {
-    if (vai[i] == UNDEF_AI) continue;
-    const double dv = vai[i] - mean;
-    s2 += dv * dv * pvai[i];
-  }
-  const double var = s2 / pdef;
-  return {mean, var, std::sqrt(var)};
-}
-
-std::string distribution_rows(const std::vector<double> &vai, const std::vector<double> &pvai) {
-  std::string out;
-  out.reserve(54 * vai.size());
-  double cpvai = 0.0;
-  for (std::size_t i = 0; i < vai.size(); ++i) {
-    cpvai += pvai[i];
-    out += row_line(static_cast<int>(i + 1), vai[i], pvai[i], cpvai);
-  }
-  return out;
 }

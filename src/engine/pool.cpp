@@ -9,7 +9,6 @@
 
 #include <cmath>
 
-#include "driver/report.h"
 #include "engine/table.h"
 #include "model/lnbeta.h"
 
@@ -48,14 +47,22 @@ bool cumulative(int t, double prev, pool_work &w, const gsl_function &f, pool_re
     pb.blmin = dlbeta(pb.nmin - pb.smin + 1, pb.smin);
     double qres = 0.0;
     const int ier = integrate(f, xlo, xhi, 1e-8, 1e-7, w.outer.get(), qres);
-    if (ier != 0) r.notices.push_back(ier);
+    for (const int code : w.ctx.inner_errors)
+      r.events.push_back({.what = pool_event::kind::inner_error, .code = code});
+    w.ctx.inner_errors.clear();
+    if (ier != 0) r.events.push_back({.what = pool_event::kind::abnormal_return, .code = ier});
     prob = qres;
     switch (judge(qres, prev, t, ntry)) {
       case verdict::accept:
         return true;
       case verdict::accept_as_one:
         prob = 1.0;
-        w.diag += accepted_as_one_line(t, pb.smin, pb.rmaj, prob, qres);
+        r.events.push_back({.what = pool_event::kind::accepted_as_one,
+                            .t = t,
+                            .smin = pb.smin,
+                            .rmaj = pb.rmaj,
+                            .stored = prob,
+                            .raw = qres});
         return true;
       case verdict::narrow:
         break;
@@ -89,7 +96,6 @@ pool_work::pool_work(double esize)
   ctx.pb.rs2pi = make_rs2pi();
   ctx.pb.esize = esize;
   ctx.inner = inner.get();
-  ctx.diag = &diag;
 }
 
 pool_result pool_outcomes(int ntot, int nhire, int nmin, pool_work &w) {
@@ -111,7 +117,6 @@ pool_result pool_outcomes(int ntot, int nhire, int nmin, pool_work &w,
   const int jlo = std::max(0, nhire - nmin);
   const int jhi = std::min(nhire, nmaj);
   const gsl_function f{outer, &w.ctx};
-  w.diag.clear();
 
   std::vector<double> prob;
   prob.reserve(static_cast<std::size_t>(jhi - jlo) + 1);
@@ -130,13 +135,11 @@ pool_result pool_outcomes(int ntot, int nhire, int nmin, pool_work &w,
       r.gave_up = true;
       r.failed_t = t;
       r.failed_j = j;
-      r.diag = std::move(w.diag);
       return r;
     }
     prob.push_back(p);
   }
   prob.push_back(1.0); // the last outcome is never integrated
   outcomes(nhire, nmin, nmaj, jlo, prob, r);
-  r.diag = std::move(w.diag);
   return r;
 }

@@ -1,12 +1,12 @@
 #pragma once
 
 #include <memory>
-#include <string>
 #include <vector>
 
 #include <gsl/gsl_integration.h>
 
 #include "model/integrands.h"
+#include "torvan.h"
 
 // Work storage of one computation: the parameters and one integration
 // workspace per level. Reused for every pool the computation handles.
@@ -18,17 +18,15 @@ struct pool_work {
   model_ctx ctx;
   std::unique_ptr<gsl_integration_workspace, void (*)(gsl_integration_workspace *)> outer;
   std::unique_ptr<gsl_integration_workspace, void (*)(gsl_integration_workspace *)> inner;
-  std::string diag; // diagnostic lines of the pool being computed, in order
 };
 
 // The hiring outcomes of one pool, in ascending number of majority hires.
 struct pool_result {
-  std::vector<double> ai;   // AI ratio of each outcome (UNDEF_AI when undefined)
-  std::vector<double> pvs;  // probability of each outcome
-  std::string diag;         // diagnostic lines for the report, in the order written
-  std::vector<int> notices; // error numbers of outer integrations that ended abnormally
-  bool gave_up = false;     // an integral could not be accepted: no outcomes
-  int failed_t = 0;         // which outcome (1-based) and how many majority hires
+  std::vector<double> ai;         // AI ratio of each outcome (UNDEF_AI when undefined)
+  std::vector<double> pvs;        // probability of each outcome
+  std::vector<pool_event> events; // in the order they happened (nmin left 0 here)
+  bool gave_up = false;           // an integral could not be accepted: no outcomes
+  int failed_t = 0;               // which outcome (1-based) and how many majority hires
   int failed_j = 0;
 };
 

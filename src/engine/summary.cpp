@@ -4,8 +4,6 @@
 #include <cmath>
 #include <limits>
 
-#include "engine/table.h"
-
 namespace {
 
 constexpr double four_fifths = 0.8;
@@ -30,8 +28,31 @@ double percentile(const std::vector<double> &vai, const std::vector<double> &pva
 
 } // namespace
 
+moments ai_moments(const std::vector<double> &vai, const std::vector<double> &pvai) {
+  double pdef = 0.0;
+  double s1 = 0.0;
+  for (std::size_t i = 0; i < vai.size(); ++i) {
+    if (vai[i] == UNDEF_AI) continue;
+    pdef += pvai[i];
+    s1 += vai[i] * pvai[i];
+  }
+  const double mean = s1 / pdef;
+  double s2 = 0.0;
+  for (std::size_t i = 0; i < vai.size(); ++i) {
+    if (vai[i] == UNDEF_AI) continue;
+    const double dv = vai[i] - mean;
+    s2 += dv * dv * pvai[i];
+  }
+  const double var = s2 / pdef;
+  return {mean, var, std::sqrt(var)};
+}
+
 ai_summary summarize(const std::vector<double> &vai, const std::vector<double> &pvai) {
   ai_summary s{};
+  const moments m = ai_moments(vai, pvai);
+  s.mean = m.mean;
+  s.var = m.var;
+  s.sd = m.sd;
   double pdef = 0.0;
   for (std::size_t i = 0; i < vai.size(); ++i) {
     if (vai[i] == UNDEF_AI) {

@@ -3,9 +3,7 @@
 #include <cstdint>
 #include <vector>
 
-// The AI value of every outcome whose ratio is undefined (no minority hire,
-// or no applicant of one group), and the last entry of every table.
-inline constexpr double UNDEF_AI = 999999.9;
+#include "torvan.h"
 
 // How many (split, hires) pairs the enumeration of the candidate table visits
 // for ntot applicants and nhire hires; 0 when there is none (ntot <= 1 or

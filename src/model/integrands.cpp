@@ -12,7 +12,6 @@
 
 #include <gsl/gsl_errno.h>
 
-#include "driver/report.h"
 #include "model/normal.h"
 
 namespace {
@@ -76,7 +75,7 @@ double fun(double x, void *params) {
   const gsl_function inner{&fu1, &pb};
   double in = 0.0;
   const int ier = integrate(inner, -score_limit, x, 1e-5, 1e-4, ctx.inner, in);
-  if (ier != 0) *ctx.diag += inner_error_line(ier);
+  if (ier != 0) ctx.inner_errors.push_back(ier);
 
   return std::exp(std::log(in) + t1 + t2 + t3 - pb.blmin);
 }

@@ -1,6 +1,6 @@
 #pragma once
 
-#include <string>
+#include <vector>
 
 #include <gsl/gsl_integration.h>
 
@@ -12,11 +12,12 @@ inline constexpr double score_limit = 6.5;
 
 // What the outer integrand needs: the parameters, the inner integration's own
 // work storage (the integrator is re-entered from inside fun, so each level
-// has its own), and where to append the line for an inner integrator error.
+// has its own), and the error numbers of inner integrations that ended
+// abnormally, in the order they happened, for the caller to collect.
 struct model_ctx {
   parblk pb;
   gsl_integration_workspace *inner = nullptr;
-  std::string *diag = nullptr;
+  std::vector<int> inner_errors;
 };
 
 // Density at y of the rmaj-th smallest of nmaj standard normal scores.

@@ -5,7 +5,7 @@
 // or w asterisks when that does not fit; an invalid w or d throws
 // std::invalid_argument. render_layout: any layout text and values give either
 // lines ending in '\n' or std::invalid_argument.
-#include "driver/columns.h"
+#include "report/columns.h"
 
 #include <fuzzer/FuzzedDataProvider.h>
 

@@ -16,16 +16,16 @@
 #include <gsl/gsl_errno.h>
 #include <gsl/gsl_version.h>
 
-#include "driver/batch.h"
-#include "driver/export.h"
-#include "driver/options.h"
-#include "driver/plot.h"
-#include "driver/progress.h"
-#include "driver/reader.h"
-#include "driver/report.h"
-#include "driver/solve.h"
+#include "cli/batch.h"
+#include "cli/clock.h"
+#include "cli/options.h"
+#include "cli/progress.h"
+#include "cli/reader.h"
 #include "engine/summary.h"
 #include "engine/table.h"
+#include "report/classic.h"
+#include "report/export.h"
+#include "report/plot.h"
 
 namespace {
 
@@ -46,7 +46,7 @@ void fail_line(const std::string &why) {
 }
 
 plot_input plot_data(const problem &p, const solution &s) {
-  plot_input in{p.ntot, p.nhire, p.esize, p.prop, {}, {}, summarize(s.vai, s.pvai).p_undefined};
+  plot_input in{p.ntot, p.nhire, p.esize, p.prop, {}, {}, summarize(s).p_undefined};
   for (std::size_t i = 0; i < s.vai.size(); ++i)
     if (s.vai[i] != UNDEF_AI) {
       in.ai.push_back(s.vai[i]);
@@ -100,8 +100,9 @@ int run_single(const options &o, int threads) {
     bar.erase();
     put_err(s);
   };
-  const solution s = solve(p, threads, {diag, notices, [&](int d, int t) { bar.update(d, t); }});
+  const solution s = solve(p, {threads, [&](int d, int t) { bar.update(d, t); }});
   bar.erase();
+  render_events(s.events, diag, notices);
 
   const bool done = !s.status.gave_up;
   if (report && done) {

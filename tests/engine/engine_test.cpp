@@ -9,6 +9,7 @@
 #include "engine/mixing.h"
 #include "engine/ordered.h"
 #include "engine/pool.h"
+#include "engine/summary.h"
 #include "engine/table.h"
 
 namespace {
@@ -78,7 +79,12 @@ TEST(PoolOutcomes, SlightlyAboveOneIsOneAndSkipsTheRest) {
   const pool_result r = pool_outcomes(10, 3, 5, w, &slightly_above_one);
   ASSERT_FALSE(r.gave_up);
   EXPECT_EQ(evaluations, 61);
-  EXPECT_EQ(r.diag, "               1      3      5   1.00000    0.1000020000E+01\n");
+  ASSERT_EQ(r.events.size(), 1U);
+  const pool_event &e = r.events[0];
+  EXPECT_EQ(e.what, pool_event::kind::accepted_as_one);
+  EXPECT_EQ((std::vector<int>{e.t, e.smin, e.rmaj}), (std::vector<int>{1, 3, 5}));
+  EXPECT_EQ(e.stored, 1.0);
+  EXPECT_NEAR(e.raw, 1.00002, 1e-12);
   EXPECT_EQ(r.pvs, (vec{1.0, 0.0, 0.0, 0.0}));
 }
 
@@ -135,7 +141,8 @@ TEST(Mixing, TwoApplicantsOneHire) {
   const vec vai = candidate_table(2, 1);
   vec pvai(vai.size(), 0.0);
   int pools = 0;
-  const mix_status s = mix_pools(2, 1, 0.0, 0.5, vai, pvai, [&](const pool_result &) { ++pools; });
+  const mix_status s =
+      mix_pools(2, 1, 0.0, 0.5, vai, pvai, [&](int, const pool_result &) { ++pools; });
   EXPECT_FALSE(s.gave_up);
   EXPECT_EQ(pools, 3);
   EXPECT_NEAR(pvai[0], 0.25, 1e-9);

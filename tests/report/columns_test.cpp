@@ -6,7 +6,7 @@
 // character. corners.tsv also holds the fields' documented examples: signed
 // zeros, the undefined AI value 999999.9, carries into the exponent, three-digit
 // exponents, ties, infinities and NaNs.
-#include "driver/columns.h"
+#include "report/columns.h"
 
 #include <gtest/gtest.h>
 

@@ -1,15 +1,14 @@
 // From a problem to its distribution: the checks at the edge, then the table
 // and the pool loop.
-#include "driver/solve.h"
-
 #include <cmath>
 #include <cstdio>
-#include <ctime>
 
 #include <unistd.h>
 
-#include "driver/report.h"
+#include "engine/mixing.h"
+#include "engine/summary.h"
 #include "engine/table.h"
+#include "torvan.h"
 
 namespace {
 
@@ -30,12 +29,6 @@ std::optional<std::string> too_large(const problem &p) {
   return std::string(msg);
 }
 
-double seconds_of(clockid_t clock) {
-  timespec ts{};
-  clock_gettime(clock, &ts);
-  return static_cast<double>(ts.tv_sec) + static_cast<double>(ts.tv_nsec) * 1e-9;
-}
-
 } // namespace
 
 std::optional<std::string> refusal(const problem &p) {
@@ -53,34 +46,21 @@ std::optional<std::string> refusal(const problem &p) {
   return std::string(msg);
 }
 
-solution solve(const problem &p, int threads, const solve_sinks &sinks) {
+solution solve(const problem &p, const solve_options &opt) {
   solution s;
   s.vai = candidate_table(p.ntot, p.nhire);
   s.pvai.assign(s.vai.size(), 0.0);
-  mix_options opt;
-  opt.threads = threads;
-  opt.progress = sinks.progress;
-  const auto emit = [&](const pool_result &r) {
-    if (!r.diag.empty() && sinks.diag) sinks.diag(r.diag);
-    if (sinks.notice)
-      for (int code : r.notices)
-        sinks.notice(code);
+  const auto emit = [&](int nmin, const pool_result &r) {
+    for (pool_event e : r.events) {
+      e.nmin = nmin;
+      s.events.push_back(e);
+    }
   };
-  s.status = mix_pools(p.ntot, p.nhire, p.esize, p.prop, s.vai, s.pvai, emit, opt);
+  s.status =
+      mix_pools(p.ntot, p.nhire, p.esize, p.prop, s.vai, s.pvai, emit, {opt.threads, opt.progress});
   return s;
 }
 
-void notice_limiter::operator()(int code) {
-  auto it = written_.begin();
-  while (it != written_.end() && it->first != code)
-    ++it;
-  if (it == written_.end()) it = written_.insert(it, {code, 0});
-  if (it->second++ < 10) write_(abnormal_return_notice(code));
-}
-
-double process_cpu_seconds() {
-  return seconds_of(CLOCK_PROCESS_CPUTIME_ID);
-}
-double thread_cpu_seconds() {
-  return seconds_of(CLOCK_THREAD_CPUTIME_ID);
+ai_summary summarize(const solution &s) {
+  return summarize(s.vai, s.pvai);
 }

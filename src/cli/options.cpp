@@ -1,5 +1,5 @@
 // Command-line options: all optional, all checked before any input is read.
-#include "driver/options.h"
+#include "cli/options.h"
 
 #include <charconv>
 

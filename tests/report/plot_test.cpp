@@ -1,6 +1,6 @@
 // The distribution chart: well-formed SVG for every shape of table, the chosen
 // AI axis, the merging of large tables, and a real renderer's verdict.
-#include "driver/plot.h"
+#include "report/plot.h"
 
 #include <gtest/gtest.h>
 

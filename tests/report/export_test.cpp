@@ -8,7 +8,7 @@
 
 #include <nlohmann/json.hpp>
 
-#include "driver/export.h"
+#include "report/export.h"
 #include "engine/summary.h"
 #include "engine/table.h"
 #include "run_torvan.h"
@@ -161,38 +161,6 @@ TEST(Batch, OneDocumentPerProblemLineInOrder) {
     EXPECT_EQ(docs[i]["moments"], single["moments"]);
     EXPECT_EQ(docs[i]["percentiles"], single["percentiles"]);
   }
-}
-
-} // namespace
-
-namespace {
-
-// Scripts watch standard error for the library's notice: its exact block, at
-// most ten times per error number in a run.
-TEST(Notices, BlockTextAndLimitPerErrorNumber) {
-  std::string err;
-  notice_limiter notices([&](const std::string &s) { err += s; });
-  for (int k = 0; k < 12; ++k)
-    notices(2);
-  for (int k = 0; k < 3; ++k)
-    notices(1);
-  const std::string block2 = " ***MESSAGE FROM ROUTINE DQAG IN LIBRARY SLATEC.\n"
-                             " ***INFORMATIVE MESSAGE, PROG CONTINUES, TRACEBACK REQUESTED\n"
-                             " *  ABNORMAL RETURN\n"
-                             " *  ERROR NUMBER = 2\n"
-                             " *   \n"
-                             " ***END OF MESSAGE\n"
-                             " \n";
-  EXPECT_EQ(err.substr(0, block2.size()), block2);
-  std::size_t twos = 0, ones = 0;
-  for (auto at = err.find("NUMBER = 2"); at != std::string::npos;
-       at = err.find("NUMBER = 2", at + 1))
-    ++twos;
-  for (auto at = err.find("NUMBER = 1"); at != std::string::npos;
-       at = err.find("NUMBER = 1", at + 1))
-    ++ones;
-  EXPECT_EQ(twos, 10u);
-  EXPECT_EQ(ones, 3u);
 }
 
 } // namespace

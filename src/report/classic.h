@@ -1,8 +1,11 @@
 #pragma once
 
+#include <functional>
 #include <string>
+#include <utility>
+#include <vector>
 
-#include "driver/reader.h"
+#include "torvan.h"
 
 // The report's text, one function per layout. Each returns the lines the
 // layout writes, every line ending in '\n'; the caller decides where they go.
@@ -14,6 +17,8 @@ std::string distribution_heading();
 
 // One table row: row number, AI value, its probability, cumulative probability.
 std::string row_line(int i, double vai, double pvai, double cpvai);
+// One row per table entry, with the running cumulative probability.
+std::string distribution_rows(const std::vector<double> &vai, const std::vector<double> &pvai);
 std::string moments_lines(double mean, double var, double sd);
 std::string cpu_time_lines(double seconds);
 
@@ -26,3 +31,22 @@ std::string inner_error_line(int code);
 // The numerical library's notice for an outer integration that ended with
 // error number `code`, as scripts watching standard error expect it.
 std::string abnormal_return_notice(int code);
+
+// Writes the library's notice for each abnormal outer integration, at most
+// ten times per error number.
+class notice_limiter {
+public:
+  explicit notice_limiter(std::function<void(const std::string &)> write)
+      : write_(std::move(write)) {}
+  void operator()(int code);
+
+private:
+  std::function<void(const std::string &)> write_;
+  std::vector<std::pair<int, int>> written_; // error number, times written
+};
+
+// A solution's events as the report writes them, pool by pool: first the
+// pool's diagnostic lines, all in one piece, then a notice for each abnormal
+// outer integration.
+void render_events(const std::vector<pool_event> &events,
+                   const std::function<void(const std::string &)> &diag, notice_limiter &notices);

@@ -1,13 +1,14 @@
 // Batch mode: many problems, one JSON line each.
-#include "driver/batch.h"
+#include "cli/batch.h"
 
 #include <string>
 #include <vector>
 
-#include "driver/export.h"
-#include "driver/reader.h"
-#include "driver/solve.h"
+#include "cli/clock.h"
+#include "cli/reader.h"
 #include "engine/ordered.h"
+#include "report/classic.h"
+#include "report/export.h"
 
 namespace {
 
@@ -71,7 +72,9 @@ batch_result solve_line(const batch_line &line) {
   } else {
     const double t0 = thread_cpu_seconds();
     notice_limiter notices([&](const std::string &s) { r.err += s; });
-    const solution s = solve(p, 1, {[&](const std::string &d) { r.err += d; }, notices, {}});
+    const solution s = solve(p);
+    render_events(
+        s.events, [&](const std::string &d) { r.err += d; }, notices);
     doc = json_document(p, s, {1, thread_cpu_seconds() - t0});
     r.failed = s.status.gave_up;
   }

@@ -6,7 +6,7 @@
 // cannot be changed by the locale. Never round a value twice (say, to 15
 // digits and then that text to d places): the double just below 0.375 would
 // then print as 0.38 in F12.2 instead of 0.37.
-#include "driver/columns.h"
+#include "report/columns.h"
 
 #include <algorithm>
 #include <charconv>

@@ -1,4 +1,4 @@
-#include "driver/plot.h"
+#include "report/plot.h"
 
 #include <algorithm>
 #include <charconv>

@@ -1,13 +1,10 @@
 // CSV and JSON forms of a computed distribution.
-#include "driver/export.h"
+#include "report/export.h"
 
 #include <cmath>
 #include <cstdio>
 
 #include <gsl/gsl_version.h>
-
-#include "engine/summary.h"
-#include "engine/table.h"
 
 namespace {
 
@@ -76,10 +73,10 @@ nlohmann::ordered_json json_document(const problem &p, const solution &s, const 
     doc["reason"] = gave_up_reason(s.status);
     return doc;
   }
-  const moments m = ai_moments(s.vai, s.pvai);
-  const ai_summary sum = summarize(s.vai, s.pvai);
+  const ai_summary sum = summarize(s);
   doc["rows"] = rows(s);
-  doc["moments"] = {{"mean", number(m.mean)}, {"variance", number(m.var)}, {"sd", number(m.sd)}};
+  doc["moments"] = {
+      {"mean", number(sum.mean)}, {"variance", number(sum.var)}, {"sd", number(sum.sd)}};
   doc["p_undefined"] = sum.p_undefined;
   doc["skipped_pool_weight"] = s.status.skipped_weight;
   doc["p_above_1_25"] = sum.p_above;
@@ -90,4 +87,12 @@ nlohmann::ordered_json json_document(const problem &p, const solution &s, const 
 
 nlohmann::ordered_json json_error(const std::string &error) {
   return {{"program", "torvan"}, {"completed", false}, {"error", error}};
+}
+
+std::string json_text(const problem &p, const solution &s, const run_facts &facts, int indent) {
+  return json_document(p, s, facts).dump(indent);
+}
+
+std::string json_error_text(const std::string &error, int indent) {
+  return json_error(error).dump(indent);
 }

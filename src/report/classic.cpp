@@ -1,8 +1,8 @@
 // The report's layouts, kept in the notation that places every character so
 // that each can be read against the lines it produces.
-#include "driver/report.h"
+#include "report/classic.h"
 
-#include "driver/columns.h"
+#include "report/columns.h"
 
 std::string banner() {
   return render_layout("(20X,'++++++++++++',/,20X,'++ TORVAN ++',/,20X,'++++++++++++',/,/,"
@@ -48,6 +48,17 @@ std::string row_line(int i, double vai, double pvai, double cpvai) {
   return render_layout("(I8,F13.5,2X,D14.5,F16.12)", {i, vai, pvai, cpvai});
 }
 
+std::string distribution_rows(const std::vector<double> &vai, const std::vector<double> &pvai) {
+  std::string out;
+  out.reserve(54 * vai.size());
+  double cpvai = 0.0;
+  for (std::size_t i = 0; i < vai.size(); ++i) {
+    cpvai += pvai[i];
+    out += row_line(static_cast<int>(i + 1), vai[i], pvai[i], cpvai);
+  }
+  return out;
+}
+
 std::string moments_lines(double mean, double var, double sd) {
   return render_layout("(/,'Expected value, variance and standard deviation of the',/,"
                        "'AI ratio are:',3F10.4,' respectively')",
@@ -76,4 +87,32 @@ std::string abnormal_return_notice(int code) {
          " *   \n"
          " ***END OF MESSAGE\n"
          " \n";
+}
+
+void notice_limiter::operator()(int code) {
+  auto it = written_.begin();
+  while (it != written_.end() && it->first != code)
+    ++it;
+  if (it == written_.end()) it = written_.insert(it, {code, 0});
+  if (it->second++ < 10) write_(abnormal_return_notice(code));
+}
+
+void render_events(const std::vector<pool_event> &events,
+                   const std::function<void(const std::string &)> &diag, notice_limiter &notices) {
+  using kind = pool_event::kind;
+  for (auto first = events.begin(); first != events.end();) {
+    auto last = first;
+    while (last != events.end() && last->nmin == first->nmin)
+      ++last;
+    std::string lines;
+    for (auto e = first; e != last; ++e) {
+      if (e->what == kind::inner_error) lines += inner_error_line(e->code);
+      if (e->what == kind::accepted_as_one)
+        lines += accepted_as_one_line(e->t, e->smin, e->rmaj, e->stored, e->raw);
+    }
+    if (!lines.empty()) diag(lines);
+    for (auto e = first; e != last; ++e)
+      if (e->what == kind::abnormal_return) notices(e->code);
+    first = last;
+  }
 }

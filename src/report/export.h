@@ -4,8 +4,7 @@
 
 #include <nlohmann/json.hpp>
 
-#include "driver/reader.h"
-#include "driver/solve.h"
+#include "torvan.h"
 
 // The distribution in forms other programs read: CSV with a header and one
 // row per table entry, and one JSON document per problem.
@@ -17,16 +16,7 @@ inline const char *const csv_header = "n,ai,defined,probability,cumulative\n";
 // computation gave up.
 std::string csv_document(const solution &s);
 
-// How the document came about, beyond the problem and its solution.
-struct run_facts {
-  int threads = 1;
-  double cpu_seconds = 0.0;
-};
-
 // The document for a computed problem, complete or given up.
 nlohmann::ordered_json json_document(const problem &p, const solution &s, const run_facts &facts);
 // The document for a problem that was not computed, with the reason.
 nlohmann::ordered_json json_error(const std::string &error);
-
-// The reason a computation gave up, as one sentence.
-std::string gave_up_reason(const mix_status &st);

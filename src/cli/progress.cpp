@@ -1,5 +1,5 @@
 // Progress of a long run, for the person watching the terminal.
-#include "driver/progress.h"
+#include "cli/progress.h"
 
 #include <cmath>
 #include <ctime>

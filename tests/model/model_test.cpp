@@ -83,7 +83,7 @@ TEST(Fun, ZeroAtAndBelowLowerLimit) {
   for (double x : {-6.5, -7.0, -1e300})
     EXPECT_EQ(f.fun_at(x), 0.0);
   EXPECT_EQ(f.w.ctx.pb.blmaj, 123.0);
-  EXPECT_EQ(f.w.diag, "");
+  EXPECT_TRUE(f.w.ctx.inner_errors.empty());
 }
 
 TEST(Fun, SingleApplicantsClosedForm) {

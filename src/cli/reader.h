@@ -2,13 +2,7 @@
 
 #include <cstdio>
 
-// The problem as typed by the user: four free-form values.
-struct problem {
-  int ntot = 0;       // applicants
-  int nhire = 0;      // hires
-  double esize = 0.0; // mean minority score (majority 0, unit variances)
-  double prop = 0.0;  // proportion of minority applicants in the population
-};
+#include "torvan.h"
 
 enum class read_error {
   none,

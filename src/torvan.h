@@ -1,0 +1,106 @@
+#pragma once
+
+// TORVAN as a library: the exact sampling distribution of the adverse impact
+// (AI) ratio - majority selection rate over minority selection rate - when the
+// nhire best of ntot applicants are hired top-down. The command-line program,
+// the Python package and the R package all go through this header.
+
+#include <functional>
+#include <optional>
+#include <string>
+#include <vector>
+
+// The AI value of every outcome whose ratio is undefined (no minority hire,
+// or no applicant of one group), and the last entry of every table.
+inline constexpr double UNDEF_AI = 999999.9;
+
+// The four values a researcher gives.
+struct problem {
+  int ntot = 0;       // applicants
+  int nhire = 0;      // hires
+  double esize = 0.0; // mean minority score (majority 0, unit variances)
+  double prop = 0.0;  // proportion of minority applicants in the population
+};
+
+struct solve_options {
+  int threads = 1; // pools computed at once; the results are the same for every count
+  // Called on the calling thread: pools finished so far, pools to compute in all.
+  std::function<void(int done, int total)> progress;
+};
+
+// Something that happened while a pool was computed, with the numbers its
+// diagnostic line shows. A pool's events are kept in the order they happened.
+struct pool_event {
+  enum class kind {
+    inner_error,     // an inner integration ended with error number `code`
+    abnormal_return, // an outer integration ended with error number `code`
+    accepted_as_one, // outcome t (ranks smin, rmaj) integrated to `raw`, kept as `stored`
+  };
+  kind what = kind::inner_error;
+  int nmin = 0; // the pool: minority applicants in it
+  int code = 0;
+  int t = 0;
+  int smin = 0;
+  int rmaj = 0;
+  double stored = 0.0;
+  double raw = 0.0;
+};
+
+// How the pool loop ended.
+struct mix_status {
+  bool gave_up = false; // an integral of pool nmin, outcome t (j majority hires) failed
+  int nmin = 0;
+  int t = 0;
+  int j = 0;
+  double skipped_weight = 0.0; // total weight of the pools below the cut-off
+};
+
+// One problem computed: every value the ratio can take (ascending, UNDEF_AI
+// last) with its probability, how the pool loop ended, and what happened on
+// the way, pool by pool in ascending nmin. When the loop gave up, pvai holds
+// the pools added before it, and the events end with the failed pool's.
+struct solution {
+  std::vector<double> vai;
+  std::vector<double> pvai;
+  mix_status status;
+  std::vector<pool_event> events;
+};
+
+// Why a problem cannot be computed (ntot < 2, nhire outside 0 ... ntot, esize
+// not finite, prop not strictly between 0 and 1, or a candidate table larger
+// than this machine can hold), or nothing when it can.
+std::optional<std::string> refusal(const problem &p);
+
+// Computes a problem that refusal() accepts.
+solution solve(const problem &p, const solve_options &opt = {});
+
+// Expected value, variance and standard deviation of the ratio given that it
+// is defined, and what a researcher reads off the distribution beyond them.
+// A value within 1e-9 of a threshold counts as equal to it, not beyond it.
+// NaN where no probability lands on a defined value.
+struct ai_summary {
+  double mean;
+  double var;
+  double sd;
+  double p_undefined; // probability that the ratio is undefined
+  double p_above;     // P(AI > 1.25): the minority's rate below four fifths of the majority's
+  double p_below;     // P(AI < 0.8)
+  double p5;          // percentiles of the ratio given that it is defined
+  double p50;
+  double p95;
+};
+ai_summary summarize(const solution &s);
+
+// The reason a computation gave up, as one sentence.
+std::string gave_up_reason(const mix_status &st);
+
+// How a document came about, beyond the problem and its solution.
+struct run_facts {
+  int threads = 1;
+  double cpu_seconds = 0.0;
+};
+
+// The JSON document the command line writes for a computed problem (indent
+// as for nlohmann::json::dump: -1 for one line), and for a refused one.
+std::string json_text(const problem &p, const solution &s, const run_facts &facts, int indent);
+std::string json_error_text(const std::string &error, int indent);
