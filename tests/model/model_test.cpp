@@ -9,8 +9,8 @@
 
 #include "engine/pool.h"
 #include "model/integrands.h"
-#include "model/normal.h"
 #include "model/lnbeta.h"
+#include "model/normal.h"
 
 namespace {
 

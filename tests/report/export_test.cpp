@@ -8,9 +8,9 @@
 
 #include <nlohmann/json.hpp>
 
-#include "report/export.h"
 #include "engine/summary.h"
 #include "engine/table.h"
+#include "report/export.h"
 #include "run_torvan.h"
 
 namespace {
