@@ -1,9 +1,12 @@
 #!/usr/bin/env bash
 # Shared by run.sh and test.sh: install what is missing from Debian's
-# packages, then configure and build Release in build/.
+# packages, then configure and build Release in build/: the program, its
+# tests, and the Python package in build/python/ (for /usr/bin/python3, the
+# interpreter that sees Debian's python3-* packages).
 set -euo pipefail
 
-packages=(cmake make g++ pkg-config libgsl-dev libgtest-dev libbenchmark-dev nlohmann-json3-dev librsvg2-bin)
+packages=(cmake make g++ pkg-config libgsl-dev libgtest-dev libbenchmark-dev nlohmann-json3-dev librsvg2-bin
+  python3-dev pybind11-dev python3-numpy python3-pandas python3-distributed python3-pytest)
 
 install_missing() {
   local missing=()
