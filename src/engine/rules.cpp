@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
+#include <numeric>
 
 #include <gsl/gsl_cdf.h>
 #include <gsl/gsl_sf_gamma.h>
@@ -54,16 +55,15 @@ std::vector<rule_flags> flags_of(int n1, int n0, int h, double alpha, double z) 
       f.fisher_exact = tail <= tail_limit;
     }
     // r1 / r0 = x n0 / (y n1): exactly 1 when the rates are equal.
-    f.z_ir = x == 0 || (yn1 > 0 && std::log(static_cast<double>(xn0) / yn1) / ir_sd <= -z);
+    const double ratio = static_cast<double>(xn0) / static_cast<double>(yn1);
+    f.z_ir = x == 0 || (yn1 > 0 && std::log(ratio) / ir_sd <= -z);
   }
   return flags;
 }
 
+// A pool's probability, summed in outcome order.
 double total(const std::vector<double> &prob) {
-  double sum = 0.0;
-  for (double q : prob)
-    sum += q;
-  return sum;
+  return std::accumulate(prob.begin(), prob.end(), 0.0);
 }
 
 } // namespace
