@@ -135,7 +135,8 @@ range score_range(const pool &p) {
   const double bottom = std::min(0.0, p.esize) - score_reach;
   const double top = std::max(0.0, p.esize) + score_reach;
   const auto bisect = [](double inside, double outside, auto &&is_outside) {
-    for (int i = 0; i < 24; ++i) { // 80 + |esize| wide at the start: to 1e-5
+    // From 80 + |esize| wide to 1e-3: the range only ever grows by that much.
+    for (int i = 0; i < 17; ++i) {
       const double mid = 0.5 * (inside + outside);
       (is_outside(mid) ? outside : inside) = mid;
     }
