@@ -14,8 +14,8 @@
 #include <gsl/gsl_cdf.h>
 #include <gsl/gsl_errno.h>
 #include <gsl/gsl_integration.h>
-#include <gsl/gsl_sf_gamma.h>
 #include <gsl/gsl_sf_erf.h>
+#include <gsl/gsl_sf_gamma.h>
 
 namespace {
 
