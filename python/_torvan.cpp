@@ -8,6 +8,7 @@
 #include <optional>
 #include <string>
 #include <thread>
+#include <utility>
 
 #include <gsl/gsl_errno.h>
 #include <gsl/gsl_version.h>
@@ -24,9 +25,28 @@ namespace {
 // A computed problem with what its document states about the run.
 struct computed {
   problem p;
+  solve_options opt;
   solution s;
   run_facts facts;
 };
+
+// The audit's figures by name: the JSON document's "adverse_impact" (alpha
+// first), then the two causes of an undefined ratio.
+constexpr std::pair<const char *, double audit::*> audit_fields[] = {
+    {"alpha", &audit::alpha},
+    {"no_comparison", &audit::no_comparison},
+    {"four_fifths", &audit::four_fifths},
+    {"four_fifths_one_person", &audit::four_fifths_one_person},
+    {"z_test", &audit::z_test},
+    {"fisher_exact", &audit::fisher_exact},
+    {"z_ir", &audit::z_ir},
+    {"four_fifths_and_z", &audit::four_fifths_and_z},
+    {"four_fifths_not_z", &audit::four_fifths_not_z},
+    {"z_not_four_fifths", &audit::z_not_four_fifths},
+    {"undefined_no_minority_hired", &audit::undefined_no_minority_hired},
+    {"undefined_group_absent", &audit::undefined_group_absent},
+};
+constexpr int audit_rules = 10; // the entries of "adverse_impact"
 
 double cpu_seconds(clockid_t clock) {
   timespec ts{};
@@ -34,21 +54,32 @@ double cpu_seconds(clockid_t clock) {
   return static_cast<double>(ts.tv_sec) + static_cast<double>(ts.tv_nsec) * 1e-9;
 }
 
-// The options of a problem, checked as the command line checks its own.
-// No thread count means every hardware thread, as on the command line.
-solve_options options_of(const std::string &method, int minority, std::optional<int> threads) {
-  if (method != "nested") throw py::value_error("method must be nested, not '" + method + "'");
-  if (minority >= 0) throw py::value_error("minority is not available with the nested method");
-  if (threads && *threads < 1) throw py::value_error("threads must be at least 1");
-  const int every = static_cast<int>(std::max(1u, std::thread::hardware_concurrency()));
-  return {threads.value_or(every), {}};
+ai_method method_of(const std::string &name) {
+  const auto m = method_named(name);
+  if (!m) throw py::value_error("method must be nested or direct, not '" + name + "'");
+  return *m;
 }
 
-computed compute(const problem &p, const std::string &method, int minority,
-                 std::optional<int> threads) {
-  const solve_options opt = options_of(method, minority, threads);
-  if (const auto why = refusal(p)) throw py::value_error(*why);
-  computed c{p, {}, {opt.threads, 0.0}};
+// No thread count means every hardware thread, as on the command line; no
+// minority count means pools mixed binomially.
+solve_options options_of(const std::string &method, std::optional<int> minority, double alpha,
+                         bool joint, std::optional<int> threads) {
+  if (minority && *minority < 0)
+    throw py::value_error("minority = " + std::to_string(*minority) + " must be at least 0");
+  if (threads && *threads < 1) throw py::value_error("threads must be at least 1");
+  solve_options opt;
+  opt.method = method_of(method);
+  opt.minority = minority.value_or(-1);
+  opt.alpha = alpha;
+  opt.keep_joint = joint;
+  opt.threads =
+      threads.value_or(static_cast<int>(std::max(1u, std::thread::hardware_concurrency())));
+  return opt;
+}
+
+computed compute(const problem &p, const solve_options &opt) {
+  if (const auto why = refusal(p, opt)) throw py::value_error(*why);
+  computed c{p, opt, {}, {opt.threads, 0.0}};
   // One thread computes on the calling thread, whose own clock then counts the
   // work exactly even while other threads run other problems (as a batch line
   // is timed); more threads are counted by the process clock, as a single run
@@ -61,11 +92,12 @@ computed compute(const problem &p, const std::string &method, int minority,
   return c;
 }
 
-py::array_t<double> array_of(const std::vector<double> &v) {
-  return py::array_t<double>(static_cast<py::ssize_t>(v.size()), v.data());
+template <class T> py::array_t<T> array_of(const std::vector<T> &v) {
+  return py::array_t<T>(static_cast<py::ssize_t>(v.size()), v.data());
 }
 
-std::vector<double> vector_of(const py::array_t<double> &a) {
+template <class T> std::vector<T> vector_of(const py::handle &h) {
+  const auto a = h.cast<py::array_t<T, py::array::c_style | py::array::forcecast>>();
   return {a.data(), a.data() + a.size()};
 }
 
@@ -101,12 +133,26 @@ py::object summary_of(const solution &s) {
   d["variance"] = m.var;
   d["sd"] = m.sd;
   d["p_undefined"] = m.p_undefined;
+  d["undefined_no_minority_hired"] = s.adverse_impact.undefined_no_minority_hired;
+  d["undefined_group_absent"] = s.adverse_impact.undefined_group_absent;
   d["p_above_1_25"] = m.p_above;
   d["p_below_0_8"] = m.p_below;
   d["p5"] = m.p5;
+  d["p25"] = m.p25;
   d["p50"] = m.p50;
+  d["p75"] = m.p75;
   d["p95"] = m.p95;
   d["skipped_pool_weight"] = s.status.skipped_weight;
+  return d;
+}
+
+// The probabilities that the adverse impact rules flag the minority, with
+// alpha; nothing when the computation gave up.
+py::object adverse_impact_of(const solution &s) {
+  if (s.status.gave_up) return py::none();
+  py::dict d;
+  for (int i = 0; i < audit_rules; ++i)
+    d[audit_fields[i].first] = s.adverse_impact.*audit_fields[i].second;
   return d;
 }
 
@@ -118,24 +164,10 @@ const char *kind_name(pool_event::kind k) {
       return "abnormal_return";
     case pool_event::kind::accepted_as_one:
       return "accepted_as_one";
+    case pool_event::kind::accuracy_shortfall:
+      return "accuracy_shortfall";
   }
   return "";
-}
-
-py::tuple event_tuple(const pool_event &e) {
-  return py::make_tuple(static_cast<int>(e.what), e.nmin, e.code, e.t, e.smin, e.rmaj, e.stored,
-                        e.raw);
-}
-
-pool_event event_of(const py::tuple &t) {
-  return {static_cast<pool_event::kind>(t[0].cast<int>()),
-          t[1].cast<int>(),
-          t[2].cast<int>(),
-          t[3].cast<int>(),
-          t[4].cast<int>(),
-          t[5].cast<int>(),
-          t[6].cast<double>(),
-          t[7].cast<double>()};
 }
 
 py::list events_of(const solution &s) {
@@ -148,30 +180,80 @@ py::list events_of(const solution &s) {
   return out;
 }
 
-// Pickling carries every field, so that a result computed on a Dask worker
-// renders the same document where it arrives.
-py::tuple state_of(const computed &c) {
-  py::list events;
-  for (const pool_event &e : c.s.events)
-    events.append(event_tuple(e));
-  const mix_status &st = c.s.status;
-  return py::make_tuple(py::make_tuple(c.p.ntot, c.p.nhire, c.p.esize, c.p.prop), array_of(c.s.vai),
-                        array_of(c.s.pvai),
-                        py::make_tuple(st.gave_up, st.nmin, st.t, st.j, st.skipped_weight), events,
-                        py::make_tuple(c.facts.threads, c.facts.cpu_seconds));
+py::object joint_of(const computed &c) {
+  if (!c.opt.keep_joint) return py::none();
+  py::dict d;
+  std::vector<int> applicants, hires;
+  std::vector<double> probability;
+  for (const joint_entry &e : c.s.joint) {
+    applicants.push_back(e.minority_applicants);
+    hires.push_back(e.minority_hires);
+    probability.push_back(e.probability);
+  }
+  d["minority_applicants"] = array_of(applicants);
+  d["minority_hires"] = array_of(hires);
+  d["probability"] = array_of(probability);
+  return d;
 }
 
-computed from_state(const py::tuple &t) {
-  const auto p = t[0].cast<py::tuple>(), st = t[3].cast<py::tuple>(), f = t[5].cast<py::tuple>();
-  computed c{{p[0].cast<int>(), p[1].cast<int>(), p[2].cast<double>(), p[3].cast<double>()},
-             {vector_of(t[1].cast<py::array_t<double>>()),
-              vector_of(t[2].cast<py::array_t<double>>()),
-              {st[0].cast<bool>(), st[1].cast<int>(), st[2].cast<int>(), st[3].cast<int>(),
-               st[4].cast<double>()},
-              {}},
-             {f[0].cast<int>(), f[1].cast<double>()}};
-  for (const auto e : t[4].cast<py::list>())
-    c.s.events.push_back(event_of(e.cast<py::tuple>()));
+// Pickling carries every field, so that a result computed on a Dask worker
+// renders the same document where it arrives.
+py::dict state_of(const computed &c) {
+  py::list events, joint;
+  for (const pool_event &e : c.s.events)
+    events.append(py::make_tuple(static_cast<int>(e.what), e.nmin, e.code, e.t, e.smin, e.rmaj,
+                                 e.stored, e.raw));
+  for (const joint_entry &e : c.s.joint)
+    joint.append(py::make_tuple(e.minority_applicants, e.minority_hires, e.probability));
+  py::dict audit_state;
+  for (const auto &[name, field] : audit_fields)
+    audit_state[name] = c.s.adverse_impact.*field;
+  const mix_status &st = c.s.status;
+  py::dict d;
+  d["problem"] = py::make_tuple(c.p.ntot, c.p.nhire, c.p.esize, c.p.prop);
+  d["options"] = py::make_tuple(method_name(c.opt.method), c.opt.minority, c.opt.alpha,
+                                c.opt.keep_joint, c.opt.threads);
+  d["method"] = method_name(c.s.method);
+  d["vai"] = array_of(c.s.vai);
+  d["pvai"] = array_of(c.s.pvai);
+  d["status"] = py::make_tuple(st.gave_up, st.nmin, st.t, st.j, st.skipped_weight);
+  d["events"] = events;
+  d["audit"] = audit_state;
+  d["joint"] = joint;
+  d["cpu_seconds"] = c.facts.cpu_seconds;
+  return d;
+}
+
+computed from_state(const py::dict &d) {
+  computed c;
+  const auto p = d["problem"].cast<py::tuple>();
+  c.p = {p[0].cast<int>(), p[1].cast<int>(), p[2].cast<double>(), p[3].cast<double>()};
+  const auto o = d["options"].cast<py::tuple>();
+  c.opt.method = method_of(o[0].cast<std::string>());
+  c.opt.minority = o[1].cast<int>();
+  c.opt.alpha = o[2].cast<double>();
+  c.opt.keep_joint = o[3].cast<bool>();
+  c.opt.threads = o[4].cast<int>();
+  c.facts = {c.opt.threads, d["cpu_seconds"].cast<double>()};
+  c.s.method = method_of(d["method"].cast<std::string>());
+  c.s.vai = vector_of<double>(d["vai"]);
+  c.s.pvai = vector_of<double>(d["pvai"]);
+  const auto st = d["status"].cast<py::tuple>();
+  c.s.status = {st[0].cast<bool>(), st[1].cast<int>(), st[2].cast<int>(), st[3].cast<int>(),
+                st[4].cast<double>()};
+  for (const auto h : d["events"]) {
+    const auto e = h.cast<py::tuple>();
+    c.s.events.push_back({static_cast<pool_event::kind>(e[0].cast<int>()), e[1].cast<int>(),
+                          e[2].cast<int>(), e[3].cast<int>(), e[4].cast<int>(), e[5].cast<int>(),
+                          e[6].cast<double>(), e[7].cast<double>()});
+  }
+  const auto audit_state = d["audit"].cast<py::dict>();
+  for (const auto &[name, field] : audit_fields)
+    c.s.adverse_impact.*field = audit_state[name].cast<double>();
+  for (const auto h : d["joint"]) {
+    const auto e = h.cast<py::tuple>();
+    c.s.joint.push_back({e[0].cast<int>(), e[1].cast<int>(), e[2].cast<double>()});
+  }
   return c;
 }
 
@@ -184,30 +266,32 @@ PYBIND11_MODULE(_torvan, m) {
   gsl_set_error_handler_off();
   m.attr("version") = TORVAN_VERSION;
   m.attr("gsl_version") = gsl_version;
-  m.attr("methods") = py::make_tuple("nested");
+  m.attr("methods") =
+      py::make_tuple(method_name(ai_method::nested), method_name(ai_method::direct));
 
   m.def(
-      "refusal",
-      [](int ntot, int nhire, double esize, double prop) {
-        return refusal({ntot, nhire, esize, prop});
-      },
-      "Why a problem cannot be computed, or None.");
-  m.def(
       "compute",
-      [](int ntot, int nhire, double esize, double prop, const std::string &method, int minority,
-         std::optional<int> threads) {
-        return compute({ntot, nhire, esize, prop}, method, minority, threads);
+      [](int ntot, int nhire, double esize, double prop, const std::string &method,
+         std::optional<int> minority, double alpha, bool joint, std::optional<int> threads) {
+        return compute({ntot, nhire, esize, prop},
+                       options_of(method, minority, alpha, joint, threads));
       },
       py::arg("ntot"), py::arg("nhire"), py::arg("esize"), py::arg("prop"), py::kw_only(),
-      py::arg("method") = "nested", py::arg("minority") = -1, py::arg("threads") = py::none(),
-      "Computes a problem without holding the interpreter; no thread count means every hardware "
-      "thread, a minority below 0 none. ValueError with the command line's message when it is "
-      "refused.");
+      py::arg("method") = "nested", py::arg("minority") = py::none(), py::arg("alpha") = 0.05,
+      py::arg("joint") = false, py::arg("threads") = py::none(),
+      "Computes a problem without holding the interpreter; no thread count means every "
+      "hardware thread. ValueError with the command line's message when it is refused.");
 
   py::class_<computed>(m, "Computed")
       .def_property_readonly("problem",
                              [](const computed &c) {
                                return py::make_tuple(c.p.ntot, c.p.nhire, c.p.esize, c.p.prop);
+                             })
+      .def_property_readonly("method", [](const computed &c) { return method_name(c.s.method); })
+      .def_property_readonly("minority",
+                             [](const computed &c) -> std::optional<int> {
+                               if (c.opt.minority < 0) return std::nullopt;
+                               return c.opt.minority;
                              })
       .def_property_readonly("completed", [](const computed &c) { return !c.s.status.gave_up; })
       .def_property_readonly("reason",
@@ -219,10 +303,12 @@ PYBIND11_MODULE(_torvan, m) {
       .def_property_readonly("cpu_seconds", [](const computed &c) { return c.facts.cpu_seconds; })
       .def("table", [](const computed &c) { return table_of(c.s); })
       .def("summary", [](const computed &c) { return summary_of(c.s); })
+      .def("adverse_impact", [](const computed &c) { return adverse_impact_of(c.s); })
       .def("events", [](const computed &c) { return events_of(c.s); })
+      .def("joint", &joint_of)
       .def(
           "json_text",
-          [](const computed &c, int indent) { return json_text(c.p, c.s, c.facts, indent); },
+          [](const computed &c, int indent) { return json_text(c.p, c.opt, c.s, c.facts, indent); },
           py::arg("indent") = -1)
       .def(py::pickle(&state_of, &from_state));
 }

@@ -10,11 +10,6 @@ import pytest
 ROOT = pathlib.Path(__file__).resolve().parents[2]
 
 
-def method_args(method):
-    # The command line's default method is the nested one.
-    return [] if method == "nested" else ["--method", method]
-
-
 class CommandLine:
     """The torvan program, the truth the package is held against."""
 
@@ -25,20 +20,21 @@ class CommandLine:
         return subprocess.run([self.binary, *args], input=text, capture_output=True, text=True,
                               timeout=120)
 
-    def json(self, problem, method="nested"):
-        r = self.run(" ".join(map(str, problem)) + "\n", "--format", "json", "--threads", "1",
-                     *method_args(method))
-        return json.loads(r.stdout), r.stderr
+    def json(self, problem, *options):
+        r = self.run(line(problem), "--format", "json", "--threads", "1", *options)
+        return json.loads(r.stdout) if r.stdout else None, r.stderr
 
-    def csv(self, problem, method="nested"):
-        r = self.run(" ".join(map(str, problem)) + "\n", "--format", "csv", "--threads", "1",
-                     *method_args(method))
+    def csv(self, problem, *options, form="csv"):
+        r = self.run(line(problem), "--format", form, "--threads", "1", *options)
         return list(csv.DictReader(io.StringIO(r.stdout)))
 
-    def batch(self, problems, method="nested"):
-        text = "".join(" ".join(map(str, p)) + "\n" for p in problems)
-        r = self.run(text, "--batch", "--threads", "1", *method_args(method))
-        return [json.loads(line) for line in r.stdout.splitlines()]
+    def batch(self, problems, *options):
+        r = self.run("".join(map(line, problems)), "--batch", "--threads", "1", *options)
+        return [json.loads(text) for text in r.stdout.splitlines()]
+
+
+def line(problem):
+    return " ".join(map(str, problem)) + "\n"
 
 
 @pytest.fixture(scope="session")

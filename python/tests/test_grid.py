@@ -22,34 +22,46 @@ def client():
 
 
 def figures_of(doc):
-    """The grid's figures for one --batch line, NaN where it has none."""
+    """The grid's figures for one --batch line, None where it has none."""
     if not doc.get("completed"):
         return {}
-    return {**doc["moments"], **doc["percentiles"], "p_undefined": doc["p_undefined"],
-            "p_above_1_25": doc["p_above_1_25"], "p_below_0_8": doc["p_below_0_8"],
-            "skipped_pool_weight": doc["skipped_pool_weight"]}
+    undefined = {f"undefined_{k}": v for k, v in doc["undefined"].items()}
+    return {**doc["moments"], **doc["percentiles"], **undefined, **doc["adverse_impact"],
+            **{k: doc[k] for k in ("p_undefined", "p_above_1_25", "p_below_0_8",
+                                   "skipped_pool_weight")}}
+
+
+def assert_batch(g, docs, problems):
+    assert len(g) == len(docs) == len(problems)
+    for (_, row), doc, problem in zip(g.iterrows(), docs, problems):
+        assert tuple(row[["ntot", "nhire", "esize", "prop"]]) == problem[:4]
+        assert row["completed"] == doc["completed"]
+        assert row["error"] == (doc.get("error") or doc.get("reason"))
+        want = figures_of(doc)
+        for name in torvan._grid.FIGURES + torvan._grid.RULES:
+            got, expected = row[name], want.get(name)
+            assert (math.isnan(got) and expected is None) or got == expected, name
 
 
 @pytest.mark.parametrize("method", torvan.methods)
 def test_grid_is_the_command_lines_batch(cli, method):
-    g = torvan.grid(PROBLEMS, method=method)
-    docs = cli.batch(PROBLEMS, method)
-    assert len(g) == len(docs) == len(PROBLEMS)
-    for (_, row), doc, problem in zip(g.iterrows(), docs, PROBLEMS):
-        assert tuple(row[["ntot", "nhire", "esize", "prop"]]) == problem
-        assert row["completed"] == doc["completed"]
-        assert row["error"] == (doc.get("error") or doc.get("reason"))
-        want = figures_of(doc)
-        for name in torvan._grid.FIGURES:
-            got = row[name]
-            expected = want.get(name)
-            assert (math.isnan(got) and expected is None) or got == expected, name
+    g = torvan.grid(PROBLEMS, method=method, alpha=0.1)
+    assert_batch(g, cli.batch(PROBLEMS, "--method", method, "--alpha", "0.1"), PROBLEMS)
+    assert (g["method"] == method).all() and (g["alpha"] == 0.1).all()
+
+
+def test_known_pools_are_the_command_lines_batch(cli):
+    cells = [p + (3,) for p in PROBLEMS]
+    g = torvan.grid(cells, method="direct")
+    docs = cli.batch(cells, "--method", "direct", "--minority", "3", "--format", "json")
+    assert_batch(g, docs, cells)
+    assert list(g["minority"]) == [3] * len(cells)
 
 
 def test_error_rows_do_not_stop_the_grid():
     g = torvan.grid([(10, 3, -1.0, 0.3), (10, 3, 0.0), (10.5, 3, 0.0, 0.5), (4, 2, 0.0, 0.5)])
     assert list(g["completed"]) == [True, False, False, True]
-    assert g["error"][1].startswith("a problem is four values")
+    assert g["error"][1].startswith("a problem is four values, ntot, nhire, esize, prop")
     assert g["error"][2] == "ntot = 10.5 must be a whole number"
     assert g["error"][[0, 3]].isna().all()
 
@@ -57,17 +69,21 @@ def test_error_rows_do_not_stop_the_grid():
 def test_a_dataframe_keeps_its_order_and_index():
     frame = pd.DataFrame(PROBLEMS[:4], columns=["ntot", "nhire", "esize", "prop"],
                          index=[40, 10, 30, 20])
+    frame["minority"] = [None, 2, None, 5]
     g = torvan.grid(frame)
     assert list(g.index) == [40, 10, 30, 20]
-    assert g[["ntot", "nhire", "esize", "prop"]].equals(frame)
+    assert g[["ntot", "nhire", "esize", "prop"]].equals(frame[["ntot", "nhire", "esize", "prop"]])
+    assert list(g["minority"].isna()) == [True, False, True, False]
+    assert g.loc[10, "mean"] == torvan.distribution(10, 3, -1.0, 0.3, minority=2).mean
     with pytest.raises(ValueError, match="prop"):
         torvan.grid(frame.drop(columns="prop"))
 
 
-def test_the_cluster_gives_the_local_grid(client):
+@pytest.mark.parametrize("method", torvan.methods)
+def test_the_cluster_gives_the_local_grid(client, method):
     frame = pd.DataFrame(PROBLEMS * 3, columns=["ntot", "nhire", "esize", "prop"])
-    pd.testing.assert_frame_equal(torvan.grid(frame, client=client), torvan.grid(frame),
-                                  check_exact=True)
+    pd.testing.assert_frame_equal(torvan.grid(frame, method=method, client=client),
+                                  torvan.grid(frame, method=method), check_exact=True)
 
 
 def test_distribution_results_come_back_from_workers(client):

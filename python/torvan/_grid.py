@@ -1,5 +1,6 @@
 """Many problems at once: on local threads, or on a Dask cluster's workers."""
 
+import math
 import os
 from concurrent.futures import ThreadPoolExecutor
 
@@ -8,9 +9,14 @@ import pandas as pd
 from . import _torvan
 from ._distribution import compute
 
-INPUTS = ["ntot", "nhire", "esize", "prop"]
-FIGURES = ["mean", "variance", "sd", "p_undefined", "p_above_1_25", "p_below_0_8", "p5", "p50",
+INPUTS = ["ntot", "nhire", "esize", "prop", "minority"]
+FIGURES = ["mean", "variance", "sd", "p_undefined", "undefined_no_minority_hired",
+           "undefined_group_absent", "p_above_1_25", "p_below_0_8", "p5", "p25", "p50", "p75",
            "p95", "skipped_pool_weight"]
+RULES = ["no_comparison", "four_fifths", "four_fifths_one_person", "z_test", "fisher_exact",
+         "z_ir", "four_fifths_and_z", "four_fifths_not_z", "z_not_four_fifths"]
+COLUMNS = INPUTS + ["method", "alpha", "completed"] + FIGURES + RULES + ["accuracy_shortfalls",
+                                                                         "error"]
 
 # Tasks per worker thread when a grid is cut into batches: enough that a
 # thread that drew the costly cells does not hold up the others, few enough
@@ -18,27 +24,39 @@ FIGURES = ["mean", "variance", "sd", "p_undefined", "p_above_1_25", "p_below_0_8
 TASKS_PER_THREAD = 4
 
 
-def cell(problem, method):
-    """One row of a grid: the inputs, the summary figures and the error.
+def known(minority):
+    """The minority count of a problem, or None where it has none (NaN in a frame)."""
+    if minority is None or (isinstance(minority, float) and math.isnan(minority)):
+        return None
+    return minority
+
+
+def cell(problem, method, alpha):
+    """One row of a grid: the inputs, the figures and the error.
 
     A refused problem, or one that ended early, has NaN figures and says why
     in ``error``; nothing a single cell does stops the grid.
     """
-    row = dict(zip(INPUTS, problem)) if len(problem) == len(INPUTS) else {}
-    row.update(completed=False, error=None)
+    row = {"method": method, "alpha": alpha, "completed": False, "error": None}
     try:
-        if len(problem) != len(INPUTS):
-            raise ValueError(f"a problem is four values: ntot, nhire, esize, prop; not {problem!r}")
-        c = compute(*problem, method=method, minority=None, threads=1)
-        row.update(c.summary() or {}, completed=c.completed, error=c.reason)
+        if len(problem) not in (4, 5):
+            raise ValueError("a problem is four values, ntot, nhire, esize, prop, and "
+                             f"optionally minority; not {problem!r}")
+        row.update(zip(INPUTS, problem))
+        minority = known(problem[4]) if len(problem) == 5 else None
+        c = compute(*problem[:4], method=method, minority=minority, alpha=alpha, joint=False,
+                    threads=1)
+        row.update(c.summary() or {}, **(c.adverse_impact() or {}))
+        row.update(completed=c.completed, error=c.reason, accuracy_shortfalls=sum(
+            e["kind"] == "accuracy_shortfall" for e in c.events()))
     except (TypeError, ValueError) as e:
         row["error"] = str(e)
     return row
 
 
-def run_batch(problems, method):
+def run_batch(problems, method, alpha):
     """The rows of consecutive cells; the unit of work sent to a Dask worker."""
-    return [cell(p, method) for p in problems]
+    return [cell(p, method, alpha) for p in problems]
 
 
 def cost(problem):
@@ -72,26 +90,31 @@ def batches(problems, slots):
 def problems_of(problems):
     """The problems as tuples, and the index the result rows get."""
     if isinstance(problems, pd.DataFrame):
-        missing = [c for c in INPUTS if c not in problems.columns]
+        missing = [c for c in INPUTS[:4] if c not in problems.columns]
         if missing:
             raise ValueError(f"the problems need the columns {', '.join(missing)}")
-        rows = list(problems[INPUTS].itertuples(index=False, name=None))
+        columns = [c for c in INPUTS if c in problems.columns]
+        rows = list(problems[columns].itertuples(index=False, name=None))
         return rows, problems.index
     rows = [tuple(p) for p in problems]
     return rows, pd.RangeIndex(len(rows))
 
 
-def grid(problems, *, method="nested", client=None):
-    """Compute a grid of problems: one row of summary figures per problem.
+def grid(problems, *, method="nested", alpha=0.05, client=None):
+    """Compute a grid of problems: one row of figures per problem.
 
     Parameters
     ----------
     problems : pandas.DataFrame or iterable of tuples
-        A DataFrame with columns ``ntot``, ``nhire``, ``esize`` and ``prop``
-        (other columns are ignored; the result keeps its index), or
-        ``(ntot, nhire, esize, prop)`` tuples.
-    method : str, default "nested"
-        How outcomes are integrated, for every problem.
+        A DataFrame with columns ``ntot``, ``nhire``, ``esize``, ``prop``
+        and optionally ``minority`` (missing values: pools mixed), other
+        columns ignored, its index kept; or ``(ntot, nhire, esize, prop)``
+        tuples, or ``(ntot, nhire, esize, prop, minority)``.
+    method : {"nested", "direct"}
+        How outcomes are computed, for every problem (see
+        :func:`distribution`).
+    alpha : float, default 0.05
+        Significance level of the adverse impact rules' tests.
     client : dask.distributed.Client, optional
         Run the cells on this client's cluster, cheap neighbouring cells
         batched into one task. The workers need ``torvan`` importable.
@@ -100,16 +123,21 @@ def grid(problems, *, method="nested", client=None):
     Returns
     -------
     pandas.DataFrame
-        One row per problem, in input order: ``ntot``, ``nhire``, ``esize``,
-        ``prop``, ``completed``, ``mean``, ``variance``, ``sd``,
-        ``p_undefined``, ``p_above_1_25``, ``p_below_0_8``, ``p5``, ``p50``,
-        ``p95``, ``skipped_pool_weight`` and ``error``: None, or why the
+        One row per problem, in input order: the inputs (``minority`` empty
+        where the pools are mixed), ``method``, ``alpha``, ``completed``,
+        the figures of :class:`Distribution` (``mean``, ``variance``,
+        ``sd``, ``p_undefined``, ``undefined_no_minority_hired``,
+        ``undefined_group_absent``, ``p_above_1_25``, ``p_below_0_8``,
+        ``p5`` ... ``p95``, ``skipped_pool_weight``), the rules'
+        probabilities of flagging (``no_comparison``, ``four_fifths``, ...,
+        ``z_not_four_fifths``), ``accuracy_shortfalls`` (pools that missed
+        the direct method's error bound) and ``error``: None, or why the
         problem was refused (the command line's message) or ended early.
 
     Examples
     --------
     >>> cells = [(n, n // 5, -1.0, 0.2) for n in range(10, 101, 10)]
-    >>> torvan.grid(cells)
+    >>> torvan.grid(cells, method="direct")
     >>> from dask.distributed import Client
     >>> torvan.grid(cells, client=Client("tcp://scheduler:8786"))
     """
@@ -118,9 +146,16 @@ def grid(problems, *, method="nested", client=None):
     cells, index = problems_of(problems)
     if client is None:
         with ThreadPoolExecutor(max_workers=os.cpu_count() or 1) as pool:
-            rows = list(pool.map(lambda p: cell(p, method), cells))
+            rows = list(pool.map(lambda p: cell(p, method, alpha), cells))
     else:
         slots = sum(client.nthreads().values())
-        futures = client.map(run_batch, batches(cells, slots), method=method, pure=False)
+        futures = client.map(run_batch, batches(cells, slots), method=method, alpha=alpha,
+                             pure=False)
         rows = [row for batch in client.gather(futures) for row in batch]
-    return pd.DataFrame(rows, index=index, columns=INPUTS + ["completed"] + FIGURES + ["error"])
+    out = pd.DataFrame(rows, index=index, columns=COLUMNS)
+    out["accuracy_shortfalls"] = out["accuracy_shortfalls"].astype("Int64")
+    try:  # counts with gaps; an error row may hold anything the caller gave
+        out["minority"] = out["minority"].astype("Int64")
+    except (TypeError, ValueError):
+        pass
+    return out
