@@ -69,7 +69,7 @@ def test_error_rows_do_not_stop_the_grid():
 def test_a_dataframe_keeps_its_order_and_index():
     frame = pd.DataFrame(PROBLEMS[:4], columns=["ntot", "nhire", "esize", "prop"],
                          index=[40, 10, 30, 20])
-    frame["minority"] = [None, 2, None, 5]
+    frame["minority"] = pd.array([None, 2, None, 5], dtype="Int64")
     g = torvan.grid(frame)
     assert list(g.index) == [40, 10, 30, 20]
     assert g[["ntot", "nhire", "esize", "prop"]].equals(frame[["ntot", "nhire", "esize", "prop"]])

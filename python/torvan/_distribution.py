@@ -1,5 +1,6 @@
 """One problem: its distribution and summary figures as pandas objects."""
 
+import functools
 import json
 import math
 import numbers
@@ -115,18 +116,18 @@ class Distribution:
                             for p in ("p5", "p25", "p50", "p75", "p95")}
         self.adverse_impact = computed.adverse_impact()
 
-    @property
+    @functools.cached_property
     def table(self):
         table = pd.DataFrame(self._c.table())
         table.index = pd.RangeIndex(1, len(table) + 1, name="n")
         return table
 
-    @property
+    @functools.cached_property
     def events(self):
         columns = ["kind", "nmin", "code", "t", "smin", "rmaj", "stored", "raw"]
         return pd.DataFrame(self._c.events(), columns=columns)
 
-    @property
+    @functools.cached_property
     def joint(self):
         joint = self._c.joint()
         return None if joint is None else pd.DataFrame(joint)

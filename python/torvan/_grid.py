@@ -1,6 +1,5 @@
 """Many problems at once: on local threads, or on a Dask cluster's workers."""
 
-import math
 import os
 from concurrent.futures import ThreadPoolExecutor
 
@@ -25,10 +24,8 @@ TASKS_PER_THREAD = 4
 
 
 def known(minority):
-    """The minority count of a problem, or None where it has none (NaN in a frame)."""
-    if minority is None or (isinstance(minority, float) and math.isnan(minority)):
-        return None
-    return minority
+    """The minority count of a problem, or None where a frame has none."""
+    return None if pd.isna(minority) else minority
 
 
 def cell(problem, method, alpha):
