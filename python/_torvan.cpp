@@ -106,21 +106,26 @@ template <class T> std::vector<T> vector_of(const py::handle &h) {
 // the computation gave up. The cumulative column adds in table order, as the
 // CSV does, so the two agree to the last bit.
 py::dict table_of(const solution &s) {
-  const std::size_t n = s.status.gave_up ? 0 : s.vai.size();
-  py::array_t<double> ai(static_cast<py::ssize_t>(n)), cum(static_cast<py::ssize_t>(n));
-  py::array_t<bool> defined(static_cast<py::ssize_t>(n));
+  const auto n = static_cast<py::ssize_t>(s.status.gave_up ? 0 : s.vai.size());
+  py::array_t<double> ai(n), probability(n), cumulative(n);
+  py::array_t<bool> defined(n);
+  auto a = ai.mutable_unchecked<1>(), p = probability.mutable_unchecked<1>(),
+       c = cumulative.mutable_unchecked<1>();
+  auto d = defined.mutable_unchecked<1>();
   double total = 0.0;
-  for (std::size_t i = 0; i < n; ++i) {
-    total += s.pvai[i];
-    defined.mutable_at(i) = s.vai[i] != UNDEF_AI;
-    ai.mutable_at(i) = s.vai[i] != UNDEF_AI ? s.vai[i] : std::nan("");
-    cum.mutable_at(i) = total;
+  for (py::ssize_t i = 0; i < n; ++i) {
+    const double v = s.vai[static_cast<std::size_t>(i)];
+    p(i) = s.pvai[static_cast<std::size_t>(i)];
+    total += p(i);
+    d(i) = v != UNDEF_AI;
+    a(i) = v != UNDEF_AI ? v : std::nan("");
+    c(i) = total;
   }
   py::dict t;
   t["ai"] = ai;
   t["defined"] = defined;
-  t["probability"] = array_of(std::vector<double>(s.pvai.begin(), s.pvai.begin() + n));
-  t["cumulative"] = cum;
+  t["probability"] = probability;
+  t["cumulative"] = cumulative;
   return t;
 }
 
