@@ -4,6 +4,8 @@
 set -euo pipefail
 
 packages=(cmake make g++ pkg-config libgsl-dev libgtest-dev libbenchmark-dev nlohmann-json3-dev librsvg2-bin)
+# The R package (r/), installed into build/R-lib by its CTest fixture.
+packages+=(r-base-dev r-cran-rcpp r-cran-testthat r-cran-future.apply)
 
 install_missing() {
   local missing=()
