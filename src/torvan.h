@@ -22,8 +22,25 @@ struct problem {
   double prop = 0.0;  // proportion of minority applicants in the population
 };
 
+// How a pool's outcome probabilities are computed.
+//   nested: the classic method, nested adaptive integration of each outcome's
+//           cumulative probability over [-6.5, 6.5]; reproduces the classic
+//           report digit for digit.
+//   direct: one vector-valued integral per pool over the lowest hired score,
+//           every outcome at once; far faster and accurate to about 1e-11
+//           relative (1e-16 absolute) for every probability.
+enum class ai_method { nested, direct };
+const char *method_name(ai_method m);
+std::optional<ai_method> method_named(const std::string &name);
+
 struct solve_options {
   int threads = 1; // pools computed at once; the results are the same for every count
+  ai_method method = ai_method::nested;
+  // >= 0: the pool is known to hold exactly this many minority applicants:
+  // that pool alone, with weight 1, and prop unused. -1: binomial mixing.
+  int minority = -1;
+  double alpha = 0.05;     // significance level of the adverse impact rules
+  bool keep_joint = false; // fill solution::joint
   // Called on the calling thread: pools finished so far, pools to compute in all.
   std::function<void(int done, int total)> progress;
 };
@@ -32,9 +49,10 @@ struct solve_options {
 // diagnostic line shows. A pool's events are kept in the order they happened.
 struct pool_event {
   enum class kind {
-    inner_error,     // an inner integration ended with error number `code`
-    abnormal_return, // an outer integration ended with error number `code`
-    accepted_as_one, // outcome t (ranks smin, rmaj) integrated to `raw`, kept as `stored`
+    inner_error,        // an inner integration ended with error number `code`
+    abnormal_return,    // an outer integration ended with error number `code`
+    accepted_as_one,    // outcome t (ranks smin, rmaj) integrated to `raw`, kept as `stored`
+    accuracy_shortfall, // the direct method's error bound was missed by the factor `raw`
   };
   kind what = kind::inner_error;
   int nmin = 0; // the pool: minority applicants in it
@@ -44,6 +62,32 @@ struct pool_event {
   int rmaj = 0;
   double stored = 0.0;
   double raw = 0.0;
+};
+
+// Probabilities that the usual adverse impact rules flag the minority group,
+// over the whole distribution (see engine/rules.h for the rules), and the
+// split of P(undefined ratio) by its two causes.
+struct audit {
+  double alpha = 0.05;
+  double no_comparison = 0.0; // nothing hired, everybody hired, or a group absent
+  double four_fifths = 0.0;
+  double four_fifths_one_person = 0.0;
+  double z_test = 0.0;
+  double fisher_exact = 0.0;
+  double z_ir = 0.0;
+  double four_fifths_and_z = 0.0;
+  double four_fifths_not_z = 0.0; // four-fifths rule flags, Z test does not
+  double z_not_four_fifths = 0.0; // Z test flags, four-fifths rule does not
+  double undefined_no_minority_hired = 0.0;
+  double undefined_group_absent = 0.0;
+};
+
+// One outcome of the joint distribution: a pool's minority applicants, the
+// minority hires, and its probability (pool weight times outcome probability).
+struct joint_entry {
+  int minority_applicants = 0;
+  int minority_hires = 0;
+  double probability = 0.0;
 };
 
 // How the pool loop ended.
@@ -60,16 +104,20 @@ struct mix_status {
 // the way, pool by pool in ascending nmin. When the loop gave up, pvai holds
 // the pools added before it, and the events end with the failed pool's.
 struct solution {
+  ai_method method = ai_method::nested;
   std::vector<double> vai;
   std::vector<double> pvai;
   mix_status status;
   std::vector<pool_event> events;
+  audit adverse_impact;
+  std::vector<joint_entry> joint; // when asked for: every outcome with non-zero probability
 };
 
 // Why a problem cannot be computed (ntot < 2, nhire outside 0 ... ntot, esize
-// not finite, prop not strictly between 0 and 1, or a candidate table larger
-// than this machine can hold), or nothing when it can.
-std::optional<std::string> refusal(const problem &p);
+// not finite, prop not strictly between 0 and 1 when pools are mixed, a known
+// minority count outside 0 ... ntot, alpha not strictly between 0 and 1, or a
+// candidate table larger than this machine can hold), or nothing when it can.
+std::optional<std::string> refusal(const problem &p, const solve_options &opt = {});
 
 // Computes a problem that refusal() accepts.
 solution solve(const problem &p, const solve_options &opt = {});
@@ -86,7 +134,9 @@ struct ai_summary {
   double p_above;     // P(AI > 1.25): the minority's rate below four fifths of the majority's
   double p_below;     // P(AI < 0.8)
   double p5;          // percentiles of the ratio given that it is defined
+  double p25;
   double p50;
+  double p75;
   double p95;
 };
 ai_summary summarize(const solution &s);
@@ -102,5 +152,6 @@ struct run_facts {
 
 // The JSON document the command line writes for a computed problem (indent
 // as for nlohmann::json::dump: -1 for one line), and for a refused one.
-std::string json_text(const problem &p, const solution &s, const run_facts &facts, int indent);
+std::string json_text(const problem &p, const solve_options &opt, const solution &s,
+                      const run_facts &facts, int indent);
 std::string json_error_text(const std::string &error, int indent);

@@ -61,21 +61,21 @@ std::string first_line(const char *message) {
   return m.substr(0, m.find('\n'));
 }
 
-batch_result solve_line(const batch_line &line) {
+batch_result solve_line(const batch_line &line, const solve_options &opt) {
   batch_result r{"", "", true};
   nlohmann::ordered_json doc;
   problem p;
   if (const read_error e = parse(line.text, p); e != read_error::none) {
     doc = json_error(first_line(read_error_message(e)));
-  } else if (const auto why = refusal(p)) {
+  } else if (const auto why = refusal(p, opt)) {
     doc = json_error(*why);
   } else {
     const double t0 = thread_cpu_seconds();
-    notice_limiter notices([&](const std::string &s) { r.err += s; });
-    const solution s = solve(p);
-    render_events(
-        s.events, [&](const std::string &d) { r.err += d; }, notices);
-    doc = json_document(p, s, {1, thread_cpu_seconds() - t0});
+    const auto to_err = [&](const std::string &d) { r.err += d; };
+    notice_limiter notices(to_err);
+    const solution s = solve(p, opt);
+    render_events(s.events, to_err, notices, to_err);
+    doc = json_document(p, opt, s, {1, thread_cpu_seconds() - t0});
     r.failed = s.status.gave_up;
   }
   nlohmann::ordered_json out{{"line", line.number}, {"input", line.text}};
@@ -87,12 +87,13 @@ batch_result solve_line(const batch_line &line) {
 
 } // namespace
 
-int run_batch(std::FILE *in, std::FILE *out, std::FILE *err, int threads) {
+int run_batch(std::FILE *in, std::FILE *out, std::FILE *err, const solve_options &line_options,
+              int threads) {
   const std::vector<batch_line> lines = read_lines(in);
   bool any_failed = false;
   ordered_parallel<batch_result>(
       static_cast<int>(lines.size()), threads,
-      [&](int, int i) { return solve_line(lines[static_cast<std::size_t>(i)]); },
+      [&](int, int i) { return solve_line(lines[static_cast<std::size_t>(i)], line_options); },
       [&](int, batch_result &r) {
         std::fputs(r.err.c_str(), err);
         std::fputs(r.json.c_str(), out);

@@ -26,6 +26,7 @@
 #include "report/classic.h"
 #include "report/export.h"
 #include "report/plot.h"
+#include "report/summary.h"
 
 namespace {
 
@@ -67,6 +68,51 @@ bool write_plot(const std::string &path, const problem &p, const solution &s) {
   return written;
 }
 
+solve_options solve_options_of(const options &o, int threads) {
+  solve_options so;
+  so.threads = threads;
+  so.method = o.method;
+  so.minority = o.minority;
+  so.alpha = o.alpha;
+  so.keep_joint = o.format == output_format::joint;
+  return so;
+}
+
+// What a problem that is not computed writes to standard output.
+void put_refused(const options &o, const std::string &why) {
+  if (o.format == output_format::csv) put(csv_header);
+  if (o.format == output_format::joint) put(joint_header);
+  if (o.format == output_format::json) put(json_error(why).dump(2) + "\n");
+}
+
+// The chosen format's document; the classic report's rows and moments only
+// for a complete distribution.
+void put_document(const options &o, const problem &p, const solve_options &so, const solution &s,
+                  double cpu) {
+  switch (o.format) {
+    case output_format::report:
+      if (!s.status.gave_up) {
+        const moments m = ai_moments(s.vai, s.pvai);
+        put(distribution_rows(s.vai, s.pvai));
+        put(moments_lines(m.mean, m.var, m.sd));
+      }
+      put(cpu_time_lines(cpu));
+      break;
+    case output_format::csv:
+      put(csv_document(s));
+      break;
+    case output_format::json:
+      put(json_document(p, so, s, {so.threads, cpu}).dump(2) + "\n");
+      break;
+    case output_format::summary:
+      put(summary_page(p, so, s));
+      break;
+    case output_format::joint:
+      put(joint_document(p, so, s));
+      break;
+  }
+}
+
 // One problem from standard input, in the chosen format.
 int run_single(const options &o, int threads) {
   const double t0 = process_cpu_seconds();
@@ -76,45 +122,39 @@ int run_single(const options &o, int threads) {
     std::fflush(stderr);
     return bad_input;
   }
+  if (o.minority > p.ntot && p.ntot >= 2) { // a bad ntot is refused below, as without --minority
+    fail_line("--minority " + std::to_string(o.minority) +
+              " must lie between 0 and ntot = " + std::to_string(p.ntot));
+    return bad_input;
+  }
   const bool report = o.format == output_format::report;
   if (report) put(banner() + problem_lines(p) + output_heading() + distribution_heading());
-  if (const auto why = refusal(p)) {
-    if (o.format == output_format::csv) put(csv_header);
-    if (o.format == output_format::json) put(json_error(*why).dump(2) + "\n");
+  solve_options so = solve_options_of(o, threads);
+  if (const auto why = refusal(p, so)) {
+    put_refused(o, *why);
     fail_line(*why);
     return refused;
   }
 
   progress_line bar(stderr);
-  if (const std::int64_t count = candidate_count(p.ntot, p.nhire); count > 5'000'000) {
+  if (const std::int64_t count = candidate_count(p.ntot, p.nhire);
+      o.minority < 0 && count > 5'000'000) {
     // Sorting a table this large takes a while before the first pool starts.
     const std::string what = "sorting " + std::to_string(count) + " candidate ratios";
     bar.note(what.c_str());
   }
-  notice_limiter notices([&](const std::string &s) {
-    bar.erase();
-    put_err(s);
-  });
-  const auto diag = [&](const std::string &s) {
-    if (report) return put(s);
+  const auto to_stderr = [&](const std::string &s) {
     bar.erase();
     put_err(s);
   };
-  const solution s = solve(p, {threads, [&](int d, int t) { bar.update(d, t); }});
+  notice_limiter notices(to_stderr);
+  const auto diag = [&](const std::string &s) { report ? put(s) : to_stderr(s); };
+  so.progress = [&](int d, int t) { bar.update(d, t); };
+  const solution s = solve(p, so);
   bar.erase();
-  render_events(s.events, diag, notices);
-
-  const bool done = !s.status.gave_up;
-  if (report && done) {
-    const moments m = ai_moments(s.vai, s.pvai);
-    put(distribution_rows(s.vai, s.pvai));
-    put(moments_lines(m.mean, m.var, m.sd));
-  }
-  const double cpu = process_cpu_seconds() - t0;
-  if (report) put(cpu_time_lines(cpu));
-  if (o.format == output_format::csv) put(csv_document(s));
-  if (o.format == output_format::json) put(json_document(p, s, {threads, cpu}).dump(2) + "\n");
-  if (!done) {
+  render_events(s.events, diag, notices, to_stderr);
+  put_document(o, p, so, s, process_cpu_seconds() - t0);
+  if (s.status.gave_up) {
     fail_line(gave_up_reason(s.status));
     return gave_up;
   }
@@ -139,7 +179,8 @@ int main(int argc, char **argv) {
     gsl_set_error_handler_off(); // no library error may abort the run
     const unsigned hw = std::max(1u, std::thread::hardware_concurrency());
     const int threads = o.threads > 0 ? o.threads : static_cast<int>(hw);
-    status = o.batch ? run_batch(stdin, stdout, stderr, threads) : run_single(o, threads);
+    status = o.batch ? run_batch(stdin, stdout, stderr, solve_options_of(o, 1), threads)
+                     : run_single(o, threads);
   }
   if (std::fflush(stdout) != 0 || std::ferror(stdout)) {
     put_err(std::string("torvan: could not write the output: ") + std::strerror(errno) + "\n");

@@ -3,14 +3,19 @@
 #include <string>
 #include <vector>
 
+#include "torvan.h"
+
 // What the command line asks for. The program runs with no options at all.
-enum class output_format { report, csv, json };
+enum class output_format { report, csv, json, summary, joint };
 
 struct options {
-  int threads = 0; // 0: every hardware thread
-  output_format format = output_format::report;
-  std::string plot;   // non-empty: also write an SVG chart to this file
-  bool batch = false; // one problem per input line, one JSON document per output line
+  int threads = 0;                              // 0: every hardware thread
+  output_format format = output_format::report; // summary when --minority is given alone
+  ai_method method = ai_method::nested;
+  int minority = -1;   // >= 0: the pool's composition is known
+  double alpha = 0.05; // significance level of the adverse impact rules
+  std::string plot;    // non-empty: also write an SVG chart to this file
+  bool batch = false;  // one problem per input line, one JSON document per output line
   bool help = false;
   bool version = false;
   std::string error; // non-empty: the command line is refused with this message

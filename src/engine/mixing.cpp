@@ -5,6 +5,7 @@
 #include <cmath>
 #include <memory>
 
+#include "engine/direct.h"
 #include "engine/ordered.h"
 #include "engine/table.h"
 #include "model/lnbeta.h"
@@ -40,12 +41,15 @@ struct pool_job {
 };
 
 // The pools whose weight passes the cut-off, and the weight of the others.
-std::vector<pool_job> pools_to_compute(int ntot, double prop, double &skipped) {
+std::vector<pool_job> pools_to_compute(int ntot, double prop, const mix_options &opt,
+                                       double &skipped) {
   std::vector<pool_job> jobs;
   skipped = 0.0;
+  if (opt.minority >= 0) return {{opt.minority, 1.0}};
+  const double cutoff = opt.method == ai_method::direct ? direct_weight_cutoff : weight_cutoff;
   for (int nmin = 0; nmin <= ntot; ++nmin) {
     const double w = pool_weight(ntot, nmin, prop);
-    if (weight_cutoff > w)
+    if (cutoff > w)
       skipped += w;
     else
       jobs.push_back({nmin, w}); // a NaN weight is not skipped
@@ -53,14 +57,35 @@ std::vector<pool_job> pools_to_compute(int ntot, double prop, double &skipped) {
   return jobs;
 }
 
+// The direct method's probabilities, in the nested method's order: ascending
+// majority hires, with the same ratios.
+pool_result direct_outcomes(int ntot, int nhire, int nmin, double esize) {
+  pool_result r;
+  if (nmin == 0 || nmin == ntot) {
+    r.ai = {UNDEF_AI};
+    r.pvs = {1.0};
+    return r;
+  }
+  const int nmaj = ntot - nmin;
+  const direct_result d = direct_pool(nmin, nmaj, nhire, esize);
+  for (std::size_t k = d.prob.size(); k-- > 0;) {
+    const int nx = d.xlo + static_cast<int>(k);
+    r.ai.push_back(outcome_ratio(nx, nhire - nx, nmin, nmaj));
+    r.pvs.push_back(d.prob[k]);
+  }
+  if (!d.accurate)
+    r.events.push_back({.what = pool_event::kind::accuracy_shortfall, .raw = d.worst_error});
+  return r;
+}
+
 } // namespace
 
 mix_status mix_pools(int ntot, int nhire, double esize, double prop, const std::vector<double> &vai,
                      std::vector<double> &pvai,
-                     const std::function<void(int nmin, const pool_result &)> &emit,
+                     const std::function<void(int nmin, double weight, const pool_result &)> &emit,
                      const mix_options &opt) {
   mix_status status;
-  const std::vector<pool_job> jobs = pools_to_compute(ntot, prop, status.skipped_weight);
+  const std::vector<pool_job> jobs = pools_to_compute(ntot, prop, opt, status.skipped_weight);
   const int total = static_cast<int>(jobs.size());
   const int threads = std::max(1, std::min(opt.threads, total));
   std::vector<std::unique_ptr<pool_work>> work;
@@ -69,10 +94,11 @@ mix_status mix_pools(int ntot, int nhire, double esize, double prop, const std::
     work.push_back(std::make_unique<pool_work>(esize));
 
   const auto compute = [&](int worker, int i) {
+    if (opt.method == ai_method::direct) return direct_outcomes(ntot, nhire, jobs[i].nmin, esize);
     return pool_outcomes(ntot, nhire, jobs[i].nmin, *work[worker]);
   };
   const auto merge = [&](int i, pool_result &r) {
-    emit(jobs[i].nmin, r);
+    emit(jobs[i].nmin, jobs[i].weight, r);
     if (r.gave_up) {
       status.gave_up = true;
       status.nmin = jobs[i].nmin;

@@ -82,13 +82,17 @@ void outcomes(int nhire, int nmin, int nmaj, int jlo, const std::vector<double> 
   int nx = nhire - jlo;
   for (std::size_t t = 0; t < nout; ++t, ++ny, --nx) {
     r.pvs[t] = t == 0 ? prob[0] : prob[t] - prob[t - 1];
-    const double sr1 = static_cast<double>(nx) / nmin;
-    const double sr2 = static_cast<double>(ny) / nmaj;
-    r.ai[t] = sr1 != 0.0 ? sr2 / sr1 : UNDEF_AI;
+    r.ai[t] = outcome_ratio(nx, ny, nmin, nmaj);
   }
 }
 
 } // namespace
+
+double outcome_ratio(int nx, int ny, int nmin, int nmaj) {
+  const double sr1 = static_cast<double>(nx) / nmin;
+  const double sr2 = static_cast<double>(ny) / nmaj;
+  return sr1 != 0.0 ? sr2 / sr1 : UNDEF_AI;
+}
 
 pool_work::pool_work(double esize)
     : outer(make_workspace(), gsl_integration_workspace_free),

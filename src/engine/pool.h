@@ -30,6 +30,12 @@ struct pool_result {
   int failed_j = 0;
 };
 
+// The AI ratio of nx minority and ny majority hires from a pool of nmin and
+// nmaj: the majority's selection rate over the minority's, UNDEF_AI without
+// a minority hire. Each rate is rounded before the division, as the candidate
+// table forms its values, so the two agree bit for bit.
+double outcome_ratio(int nx, int ny, int nmin, int nmaj);
+
 // Outcomes of the pool with nmin minority applicants among ntot, nhire hired.
 pool_result pool_outcomes(int ntot, int nhire, int nmin, pool_work &w);
 

@@ -1,11 +1,13 @@
 // From a problem to its distribution: the checks at the edge, then the table
 // and the pool loop.
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 
 #include <unistd.h>
 
 #include "engine/mixing.h"
+#include "engine/rules.h"
 #include "engine/summary.h"
 #include "engine/table.h"
 #include "torvan.h"
@@ -31,33 +33,76 @@ std::optional<std::string> too_large(const problem &p) {
 
 } // namespace
 
-std::optional<std::string> refusal(const problem &p) {
+const char *method_name(ai_method m) {
+  return m == ai_method::direct ? "direct" : "nested";
+}
+
+std::optional<ai_method> method_named(const std::string &name) {
+  if (name == "nested") return ai_method::nested;
+  if (name == "direct") return ai_method::direct;
+  return std::nullopt;
+}
+
+std::optional<std::string> refusal(const problem &p, const solve_options &opt) {
   char msg[256];
+  const bool mixed = opt.minority < 0;
   if (p.ntot < 2)
     std::snprintf(msg, sizeof msg, "ntot = %d must be at least 2", p.ntot);
   else if (p.nhire < 0 || p.nhire > p.ntot)
     std::snprintf(msg, sizeof msg, "nhire = %d must lie between 0 and ntot = %d", p.nhire, p.ntot);
   else if (!std::isfinite(p.esize))
     std::snprintf(msg, sizeof msg, "esize = %g must be a finite number", p.esize);
-  else if (!(p.prop > 0.0 && p.prop < 1.0))
+  else if (mixed && !(p.prop > 0.0 && p.prop < 1.0))
     std::snprintf(msg, sizeof msg, "prop = %.17g must lie strictly between 0 and 1", p.prop);
+  else if (!mixed && opt.minority > p.ntot)
+    std::snprintf(msg, sizeof msg, "--minority %d must lie between 0 and ntot = %d", opt.minority,
+                  p.ntot);
+  else if (!(opt.alpha > 0.0 && opt.alpha < 1.0))
+    std::snprintf(msg, sizeof msg, "alpha = %.17g must lie strictly between 0 and 1", opt.alpha);
   else
-    return too_large(p);
+    return mixed ? too_large(p) : std::nullopt;
   return std::string(msg);
 }
 
-solution solve(const problem &p, const solve_options &opt) {
-  solution s;
-  s.vai = candidate_table(p.ntot, p.nhire);
-  s.pvai.assign(s.vai.size(), 0.0);
-  const auto emit = [&](int nmin, const pool_result &r) {
+namespace {
+
+// What solve keeps of each pool besides the table: the events, the adverse
+// impact rules and, when asked for, the joint distribution.
+struct pool_sink {
+  const problem &p;
+  const solve_options &opt;
+  solution &s;
+  audit_tally tally;
+
+  void operator()(int nmin, double weight, const pool_result &r) {
     for (pool_event e : r.events) {
       e.nmin = nmin;
       s.events.push_back(e);
     }
-  };
-  s.status =
-      mix_pools(p.ntot, p.nhire, p.esize, p.prop, s.vai, s.pvai, emit, {opt.threads, opt.progress});
+    if (r.gave_up) return;
+    // The pool's outcomes run in ascending majority hires, so descending x.
+    const int xlo = std::max(0, p.nhire - (p.ntot - nmin));
+    const std::vector<double> prob(r.pvs.rbegin(), r.pvs.rend());
+    tally.add_pool(nmin, weight, xlo, prob);
+    if (!opt.keep_joint) return;
+    for (std::size_t k = 0; k < prob.size(); ++k)
+      if (prob[k] * weight != 0.0)
+        s.joint.push_back({nmin, xlo + static_cast<int>(k), prob[k] * weight});
+  }
+};
+
+} // namespace
+
+solution solve(const problem &p, const solve_options &opt) {
+  solution s;
+  s.method = opt.method;
+  s.vai = opt.minority >= 0 ? pool_table(p.ntot, p.nhire, opt.minority)
+                            : candidate_table(p.ntot, p.nhire);
+  s.pvai.assign(s.vai.size(), 0.0);
+  pool_sink sink{p, opt, s, audit_tally(p.ntot, p.nhire, opt.alpha)};
+  const mix_options mo{opt.threads, opt.method, opt.minority, opt.progress};
+  s.status = mix_pools(p.ntot, p.nhire, p.esize, p.prop, s.vai, s.pvai, std::ref(sink), mo);
+  s.adverse_impact = sink.tally.result();
   return s;
 }
 

@@ -64,7 +64,9 @@ ai_summary summarize(const std::vector<double> &vai, const std::vector<double> &
     if (four_fifths - vai[i] > threshold_reach) s.p_below += pvai[i];
   }
   s.p5 = percentile(vai, pvai, pdef, 0.05);
+  s.p25 = percentile(vai, pvai, pdef, 0.25);
   s.p50 = percentile(vai, pvai, pdef, 0.50);
+  s.p75 = percentile(vai, pvai, pdef, 0.75);
   s.p95 = percentile(vai, pvai, pdef, 0.95);
   return s;
 }

@@ -23,24 +23,49 @@ std::int64_t candidate_count(int ntot, int nhire) {
   return c;
 }
 
-std::vector<double> candidate_table(int ntot, int nhire) {
-  std::vector<double> vai;
-  vai.reserve(static_cast<std::size_t>(candidate_count(ntot, nhire)) + 1);
-  for (int m = 1; m <= ntot - 1; ++m) {
-    const double dm = m;
-    const double dbig = ntot - m;
-    for (int k = kmin_of(ntot, nhire, m); k <= kmax_of(nhire, m); ++k) {
-      const double dk = k;
-      const double dh = nhire - dk;
-      // Both selection rates are rounded before the division, exactly as a
-      // pool's outcome computes its ratio, so the two agree bit for bit.
-      vai.push_back(dh != 0.0 ? (dk / dm) / (dh / dbig) : 0.0);
-    }
+namespace {
+
+// The ratios of a pool with m majority applicants, appended to vai.
+void add_ratios(int ntot, int nhire, int m, std::vector<double> &vai) {
+  const double dm = m;
+  const double dbig = ntot - m;
+  for (int k = kmin_of(ntot, nhire, m); k <= kmax_of(nhire, m); ++k) {
+    const double dk = k;
+    const double dh = nhire - dk;
+    // Both selection rates are rounded before the division, exactly as a
+    // pool's outcome computes its ratio, so the two agree bit for bit.
+    vai.push_back(dh != 0.0 ? (dk / dm) / (dh / dbig) : 0.0);
   }
+}
+
+std::vector<double> finish_table(std::vector<double> vai) {
   std::sort(vai.begin(), vai.end());
   // Exact equality: values a last bit apart stay separate rows.
   vai.erase(std::unique(vai.begin(), vai.end()), vai.end());
   vai.push_back(UNDEF_AI);
   vai.shrink_to_fit(); // only the distinct values are kept for the run
   return vai;
+}
+
+} // namespace
+
+std::vector<double> candidate_table(int ntot, int nhire) {
+  std::vector<double> vai;
+  vai.reserve(static_cast<std::size_t>(candidate_count(ntot, nhire)) + 1);
+  for (int m = 1; m <= ntot - 1; ++m)
+    add_ratios(ntot, nhire, m, vai);
+  return finish_table(std::move(vai));
+}
+
+std::vector<double> pool_table(int ntot, int nhire, int nmin) {
+  std::vector<double> vai;
+  const int m = ntot - nmin;
+  if (nmin == 0 || m == 0) return finish_table(std::move(vai));
+  add_ratios(ntot, nhire, m, vai);
+  // The enumeration writes 0 for the outcome without a minority hire (the
+  // last, all hires from the majority), whose ratio is undefined. In the
+  // candidate table another pool has a true 0 anyway; in one pool's table it
+  // would be a row that no outcome reaches.
+  if (kmax_of(nhire, m) == nhire) vai.pop_back();
+  return finish_table(std::move(vai));
 }

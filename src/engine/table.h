@@ -14,3 +14,8 @@ std::int64_t candidate_count(int ntot, int nhire);
 // when nhire are hired, sorted ascending, equal values merged, UNDEF_AI last.
 // Needs candidate_count(ntot, nhire) > 0.
 std::vector<double> candidate_table(int ntot, int nhire);
+
+// The ratios of the outcomes of one pool with nmin minority applicants (the
+// table when the pool's composition is known), ascending, UNDEF_AI last.
+// Needs 0 <= nmin <= ntot and 0 <= nhire <= ntot.
+std::vector<double> pool_table(int ntot, int nhire, int nmin);

@@ -2,6 +2,8 @@
 // that each can be read against the lines it produces.
 #include "report/classic.h"
 
+#include <cstdio>
+
 #include "report/columns.h"
 
 std::string banner() {
@@ -97,8 +99,18 @@ void notice_limiter::operator()(int code) {
   if (it->second++ < 10) write_(abnormal_return_notice(code));
 }
 
+std::string accuracy_warning_line(int nmin, double factor) {
+  char buf[200];
+  std::snprintf(buf, sizeof buf,
+                "torvan: warning: pool with %d minority applicants: the direct method's error "
+                "estimate is %.3g times its bound; its probabilities are used all the same\n",
+                nmin, factor);
+  return buf;
+}
+
 void render_events(const std::vector<pool_event> &events,
-                   const std::function<void(const std::string &)> &diag, notice_limiter &notices) {
+                   const std::function<void(const std::string &)> &diag, notice_limiter &notices,
+                   const std::function<void(const std::string &)> &warn) {
   using kind = pool_event::kind;
   for (auto first = events.begin(); first != events.end();) {
     auto last = first;
@@ -113,6 +125,8 @@ void render_events(const std::vector<pool_event> &events,
     if (!lines.empty()) diag(lines);
     for (auto e = first; e != last; ++e)
       if (e->what == kind::abnormal_return) notices(e->code);
+    for (auto e = first; e != last; ++e)
+      if (e->what == kind::accuracy_shortfall) warn(accuracy_warning_line(e->nmin, e->raw));
     first = last;
   }
 }

@@ -45,8 +45,13 @@ private:
   std::vector<std::pair<int, int>> written_; // error number, times written
 };
 
+// The warning for a pool whose probabilities the direct method could not
+// bring within its error bound (`factor` times the bound reached).
+std::string accuracy_warning_line(int nmin, double factor);
+
 // A solution's events as the report writes them, pool by pool: first the
 // pool's diagnostic lines, all in one piece, then a notice for each abnormal
-// outer integration.
+// outer integration, then the accuracy warnings.
 void render_events(const std::vector<pool_event> &events,
-                   const std::function<void(const std::string &)> &diag, notice_limiter &notices);
+                   const std::function<void(const std::string &)> &diag, notice_limiter &notices,
+                   const std::function<void(const std::string &)> &warn);

@@ -1,10 +1,14 @@
 // CSV and JSON forms of a computed distribution.
 #include "report/export.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 
 #include <gsl/gsl_version.h>
+
+#include "engine/pool.h"
+#include "engine/rules.h"
 
 namespace {
 
@@ -35,13 +39,44 @@ nlohmann::ordered_json rows(const solution &s) {
   return out;
 }
 
-nlohmann::ordered_json header(const problem &p, const run_facts &facts) {
+nlohmann::ordered_json header(const problem &p, const solve_options &opt, const run_facts &facts) {
+  nlohmann::ordered_json problem{
+      {"ntot", p.ntot}, {"nhire", p.nhire}, {"esize", p.esize}, {"prop", p.prop}};
+  if (opt.minority >= 0) problem["minority"] = opt.minority;
   return {{"program", "torvan"},
           {"version", TORVAN_VERSION},
           {"library", std::string("GNU Scientific Library ") + gsl_version},
-          {"problem", {{"ntot", p.ntot}, {"nhire", p.nhire}, {"esize", p.esize}, {"prop", p.prop}}},
+          {"problem", problem},
+          {"method", method_name(opt.method)},
           {"threads", facts.threads},
           {"cpu_seconds", facts.cpu_seconds}};
+}
+
+nlohmann::ordered_json adverse_impact(const audit &a) {
+  return {{"alpha", a.alpha},
+          {"no_comparison", a.no_comparison},
+          {"four_fifths", a.four_fifths},
+          {"four_fifths_one_person", a.four_fifths_one_person},
+          {"z_test", a.z_test},
+          {"fisher_exact", a.fisher_exact},
+          {"z_ir", a.z_ir},
+          {"four_fifths_and_z", a.four_fifths_and_z},
+          {"four_fifths_not_z", a.four_fifths_not_z},
+          {"z_not_four_fifths", a.z_not_four_fifths}};
+}
+
+// The pools whose probabilities the direct method could not bring within
+// its error bound, with the factor by which each missed it.
+nlohmann::ordered_json accuracy_warning(const std::vector<pool_event> &events) {
+  nlohmann::ordered_json out = nlohmann::ordered_json::array();
+  for (const pool_event &e : events)
+    if (e.what == pool_event::kind::accuracy_shortfall)
+      out.push_back({{"minority_applicants", e.nmin}, {"error_over_bound", e.raw}});
+  return out;
+}
+
+std::string flag(bool b) {
+  return b ? "true" : "false";
 }
 
 } // namespace
@@ -66,8 +101,30 @@ std::string gave_up_reason(const mix_status &st) {
          "was computed";
 }
 
-nlohmann::ordered_json json_document(const problem &p, const solution &s, const run_facts &facts) {
-  nlohmann::ordered_json doc = header(p, facts);
+std::string joint_document(const problem &p, const solve_options &opt, const solution &s) {
+  std::string out = joint_header;
+  if (s.status.gave_up) return out;
+  int pool = -1;
+  std::vector<rule_flags> flags;
+  for (const joint_entry &e : s.joint) {
+    const int n1 = e.minority_applicants;
+    const int n0 = p.ntot - n1;
+    if (n1 != pool) flags = pool_flags(n1, n0, p.nhire, opt.alpha);
+    pool = n1;
+    const int x = e.minority_hires;
+    const rule_flags &f = flags[static_cast<std::size_t>(x - std::max(0, p.nhire - n0))];
+    const double ai = n1 > 0 && n0 > 0 ? outcome_ratio(x, p.nhire - x, n1, n0) : UNDEF_AI;
+    out += std::to_string(n1) + ',' + std::to_string(x) + ',' + g17(e.probability) + ',' +
+           (ai != UNDEF_AI ? g17(ai) : "") + ',' + flag(f.four_fifths) + ',' +
+           flag(f.four_fifths_one_person) + ',' + flag(f.z_test) + ',' + flag(f.fisher_exact) +
+           ',' + flag(f.z_ir) + '\n';
+  }
+  return out;
+}
+
+nlohmann::ordered_json json_document(const problem &p, const solve_options &opt, const solution &s,
+                                     const run_facts &facts) {
+  nlohmann::ordered_json doc = header(p, opt, facts);
   doc["completed"] = !s.status.gave_up;
   if (s.status.gave_up) {
     doc["reason"] = gave_up_reason(s.status);
@@ -78,10 +135,18 @@ nlohmann::ordered_json json_document(const problem &p, const solution &s, const 
   doc["moments"] = {
       {"mean", number(sum.mean)}, {"variance", number(sum.var)}, {"sd", number(sum.sd)}};
   doc["p_undefined"] = sum.p_undefined;
+  doc["undefined"] = {{"no_minority_hired", s.adverse_impact.undefined_no_minority_hired},
+                      {"group_absent", s.adverse_impact.undefined_group_absent}};
   doc["skipped_pool_weight"] = s.status.skipped_weight;
   doc["p_above_1_25"] = sum.p_above;
   doc["p_below_0_8"] = sum.p_below;
-  doc["percentiles"] = {{"p5", number(sum.p5)}, {"p50", number(sum.p50)}, {"p95", number(sum.p95)}};
+  doc["percentiles"] = {{"p5", number(sum.p5)},
+                        {"p25", number(sum.p25)},
+                        {"p50", number(sum.p50)},
+                        {"p75", number(sum.p75)},
+                        {"p95", number(sum.p95)}};
+  doc["adverse_impact"] = adverse_impact(s.adverse_impact);
+  if (const auto warn = accuracy_warning(s.events); !warn.empty()) doc["accuracy_warning"] = warn;
   return doc;
 }
 
@@ -89,8 +154,9 @@ nlohmann::ordered_json json_error(const std::string &error) {
   return {{"program", "torvan"}, {"completed", false}, {"error", error}};
 }
 
-std::string json_text(const problem &p, const solution &s, const run_facts &facts, int indent) {
-  return json_document(p, s, facts).dump(indent);
+std::string json_text(const problem &p, const solve_options &opt, const solution &s,
+                      const run_facts &facts, int indent) {
+  return json_document(p, opt, s, facts).dump(indent);
 }
 
 std::string json_error_text(const std::string &error, int indent) {

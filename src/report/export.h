@@ -16,7 +16,17 @@ inline const char *const csv_header = "n,ai,defined,probability,cumulative\n";
 // computation gave up.
 std::string csv_document(const solution &s);
 
+// The joint distribution with every adverse impact rule's verdict on each
+// outcome: one row per outcome with non-zero probability (s.joint), flags as
+// true or false, an empty ai where the ratio is undefined. Header only when
+// the computation gave up.
+inline const char *const joint_header =
+    "minority_applicants,minority_hires,probability,ai,four_fifths,four_fifths_one_person,z_test,"
+    "fisher_exact,z_ir\n";
+std::string joint_document(const problem &p, const solve_options &opt, const solution &s);
+
 // The document for a computed problem, complete or given up.
-nlohmann::ordered_json json_document(const problem &p, const solution &s, const run_facts &facts);
+nlohmann::ordered_json json_document(const problem &p, const solve_options &opt, const solution &s,
+                                     const run_facts &facts);
 // The document for a problem that was not computed, with the reason.
 nlohmann::ordered_json json_error(const std::string &error);

@@ -60,6 +60,21 @@ TEST(Cli, BadOptionsAreRefusedBeforeReading) {
                        "torvan --help)\n"},
       {"--threads 99999999999", "torvan: --threads needs a whole number of at least 1, not "
                                 "'99999999999' (see torvan --help)\n"},
+      {"--method exact", "torvan: --method must be nested or direct, not 'exact' (see torvan "
+                         "--help)\n"},
+      {"--minority -1", "torvan: --minority needs a whole number of at least 0, not '-1' (see "
+                        "torvan --help)\n"},
+      {"--alpha 0", "torvan: --alpha needs a number strictly between 0 and 1, not '0' (see "
+                    "torvan --help)\n"},
+      {"--alpha=1", "torvan: --alpha needs a number strictly between 0 and 1, not '1' (see "
+                    "torvan --help)\n"},
+      {"--alpha 0.05x", "torvan: --alpha needs a number strictly between 0 and 1, not '0.05x' "
+                        "(see torvan --help)\n"},
+      {"--minority 2 --format report",
+       "torvan: the classic report describes binomial pools; with --minority use --format "
+       "summary, csv, json or joint (see torvan --help)\n"},
+      {"--batch --format summary",
+       "torvan: --batch writes JSON lines, not another format (see torvan --help)\n"},
   };
   for (const auto &c : cases) {
     const run_result r = run_torvan("4 2 0 0.5\n", c.args);
@@ -72,7 +87,7 @@ TEST(Cli, BadOptionsAreRefusedBeforeReading) {
 TEST(Cli, HelpAndVersion) {
   const run_result help = run_torvan("", "--help");
   EXPECT_EQ(help.status, 0);
-  EXPECT_TRUE(help.out.starts_with("Usage: torvan [--threads N]"));
+  EXPECT_TRUE(help.out.starts_with("Usage: torvan [--method nested|direct]"));
   for (const char *topic : {"ntot", "PVAI", "--version", "Exit status", "3  an integral", "--batch",
                             "--format json", "--plot"})
     EXPECT_NE(help.out.find(topic), std::string::npos) << topic;
@@ -80,6 +95,24 @@ TEST(Cli, HelpAndVersion) {
   EXPECT_EQ(version.status, 0);
   EXPECT_TRUE(version.out.starts_with("torvan ")) << version.out;
   EXPECT_NE(version.out.find("GNU Scientific Library 2."), std::string::npos) << version.out;
+}
+
+// A known pool: the summary unless another format is asked for; a count
+// beyond the pool is a bad option once ntot is known; alpha at its edges.
+TEST(Cli, KnownPoolAndAlpha) {
+  const run_result summary = run_torvan("10 3 0 0.5\n", "--minority 4 --method direct");
+  EXPECT_EQ(summary.status, 0);
+  EXPECT_TRUE(summary.out.starts_with("TORVAN: sampling distribution")) << summary.out;
+  EXPECT_NE(summary.out.find("known, 4 minority and 6 majority"), std::string::npos);
+  const run_result beyond = run_torvan("10 3 0 0.5\n", "--minority 11");
+  EXPECT_EQ(beyond.status, 2);
+  EXPECT_EQ(beyond.out, "");
+  EXPECT_EQ(beyond.err, "torvan: --minority 11 must lie between 0 and ntot = 10\n");
+  for (const char *alpha : {"1e-300", "0.999999999"}) {
+    const run_result r = run_torvan("10 3 0 0.5\n", std::string("--format json --alpha ") + alpha);
+    EXPECT_EQ(r.status, 0) << alpha;
+    EXPECT_NE(r.out.find("\"alpha\": " + std::string(alpha)), std::string::npos) << r.out;
+  }
 }
 
 TEST(Cli, ThreadsOptionForms) {

@@ -142,7 +142,7 @@ TEST(Mixing, TwoApplicantsOneHire) {
   vec pvai(vai.size(), 0.0);
   int pools = 0;
   const mix_status s =
-      mix_pools(2, 1, 0.0, 0.5, vai, pvai, [&](int, const pool_result &) { ++pools; });
+      mix_pools(2, 1, 0.0, 0.5, vai, pvai, [&](int, double, const pool_result &) { ++pools; });
   EXPECT_FALSE(s.gave_up);
   EXPECT_EQ(pools, 3);
   EXPECT_NEAR(pvai[0], 0.25, 1e-9);

@@ -109,7 +109,7 @@ mixture mix(int ntot, int nhire, double esize, double prop) {
   mixture m{candidate_table(ntot, nhire), {}, {}, {}};
   m.pvai.assign(m.vai.size(), 0.0);
   m.status = mix_pools(ntot, nhire, esize, prop, m.vai, m.pvai,
-                       [&](int, const pool_result &r) { m.pools.push_back(r); });
+                       [&](int, double, const pool_result &r) { m.pools.push_back(r); });
   return m;
 }
 

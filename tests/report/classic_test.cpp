@@ -51,18 +51,21 @@ TEST(Events, RenderedPoolByPool) {
        .stored = 1.0,
        .raw = 1.00002},
       {.what = kind::abnormal_return, .nmin = 4, .code = 3},
+      {.what = kind::accuracy_shortfall, .nmin = 4, .raw = 2.5},
   };
   std::vector<std::string> out;
   notice_limiter notices([&](const std::string &s) {
     out.push_back(s.substr(0, 20) + "..." + s.substr(s.find("NUMBER"), 10));
   });
-  render_events(
-      events, [&](const std::string &s) { out.push_back(s); }, notices);
+  const auto keep = [&](const std::string &s) { out.push_back(s); };
+  render_events(events, keep, notices, keep);
   EXPECT_EQ(out, (std::vector<std::string>{
                      "DQAG ERROR in FUN   2\n"
                      "               1      3      5   1.00000    0.1000020000E+01\n",
                      " ***MESSAGE FROM ROU...NUMBER = 1",
                      " ***MESSAGE FROM ROU...NUMBER = 3",
+                     "torvan: warning: pool with 4 minority applicants: the direct method's error "
+                     "estimate is 2.5 times its bound; its probabilities are used all the same\n",
                  }));
 }
 

@@ -2,9 +2,12 @@
 // documents, and batch runs of many problems.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <limits>
 #include <sstream>
+#include <string>
+#include <vector>
 
 #include <nlohmann/json.hpp>
 
@@ -58,7 +61,7 @@ TEST(Csv, RowsAtFullPrecision) {
 
 TEST(Json, CompleteAndGivenUpDocuments) {
   const problem p{4, 2, 0.0, 0.5};
-  const json doc = json_document(p, tiny(), {2, 0.5});
+  const json doc = json_document(p, {}, tiny(), {2, 0.5});
   EXPECT_EQ(doc["completed"], true);
   EXPECT_EQ(doc["problem"]["ntot"], 4);
   ASSERT_EQ(doc["rows"].size(), 3u);
@@ -71,14 +74,55 @@ TEST(Json, CompleteAndGivenUpDocuments) {
 
   solution none = tiny();
   none.pvai = {0.0, 0.0, 1.0};
-  EXPECT_EQ(json_document(p, none, {})["moments"]["mean"], nullptr); // NaN is null
+  EXPECT_EQ(json_document(p, {}, none, {})["moments"]["mean"], nullptr); // NaN is null
 
   solution failed = tiny();
   failed.status = {true, 2, 1, 0, 0.0};
-  const json f = json_document(p, failed, {});
+  const json f = json_document(p, {}, failed, {});
   EXPECT_EQ(f["completed"], false);
   EXPECT_FALSE(f.contains("rows"));
   EXPECT_NE(f["reason"].get<std::string>().find("pool nmin = 2"), std::string::npos);
+}
+
+// The joint distribution, summed over the outcomes that share a ratio, is the
+// table; the JSON document's undefined split adds up to P(undefined), and the
+// accuracy warning names the pool that fell short.
+TEST(Joint, SumsToTheTable) {
+  const problem p{30, 8, -0.7, 0.4};
+  solve_options o;
+  o.method = ai_method::direct;
+  o.keep_joint = true;
+  solution s = solve(p, o);
+  std::istringstream rows(joint_document(p, o, s));
+  std::string line;
+  std::getline(rows, line);
+  EXPECT_EQ(line + '\n', joint_header);
+  vec sums(s.vai.size(), 0.0);
+  while (std::getline(rows, line)) {
+    std::vector<std::string> f;
+    std::istringstream cells(line);
+    for (std::string c; std::getline(cells, c, ',');)
+      f.push_back(c);
+    ASSERT_EQ(f.size(), 9U) << line;
+    const double ai = f[3].empty() ? UNDEF_AI : std::stod(f[3]);
+    const auto at = std::lower_bound(s.vai.begin(), s.vai.end() - 1, ai - 1e-13) - s.vai.begin();
+    ASSERT_NEAR(s.vai[static_cast<std::size_t>(at)], ai, 1e-13) << line;
+    sums[static_cast<std::size_t>(at)] += std::stod(f[2]);
+    if (f[3].empty() && f[1] == "0" && f[0] != "0") { // no minority hired: z_ir flags
+      EXPECT_EQ(f[8], "true") << line;
+    }
+  }
+  for (std::size_t i = 0; i < sums.size(); ++i)
+    EXPECT_NEAR(sums[i], s.pvai[i], 1e-15 + 1e-13 * s.pvai[i]) << i;
+
+  s.events.push_back({.what = pool_event::kind::accuracy_shortfall, .nmin = 7, .raw = 4.0});
+  const json doc = json_document(p, o, s, {});
+  EXPECT_EQ(doc["method"], "direct");
+  EXPECT_NEAR(doc["undefined"]["no_minority_hired"].get<double>() +
+                  doc["undefined"]["group_absent"].get<double>(),
+              doc["p_undefined"].get<double>(), 1e-15);
+  EXPECT_EQ(doc["accuracy_warning"][0]["minority_applicants"], 7);
+  EXPECT_EQ(doc["adverse_impact"]["alpha"], 0.05);
 }
 
 // The three forms of one run carry the same distribution.

@@ -1,0 +1,28 @@
+#pragma once
+
+#include <vector>
+
+// Outcome distribution of one applicant pool by the direct method.
+//
+// n1 minority applicants score N(esize, 1), n0 majority applicants N(0, 1), and
+// the h best are hired. For every number x of minority hires, P(X = x) is one
+// integral over the lowest hired score t of the density that the lowest hired
+// scores t and exactly x of the hired are minority applicants. All outcomes
+// share one adaptive subdivision in t.
+//
+// Each probability is computed to max(1e-13 P, 1e-17) by the integrator's
+// (conservative) error estimate; when that is not reached within its panel
+// limit the result still comes back, with accurate = false and the accuracy
+// reached in worst_error.
+
+struct direct_result {
+  int xlo = 0;              // prob[k] is P(X = xlo + k minority hires)
+  std::vector<double> prob; // xlo = max(0, h - n0) up to min(h, n1)
+  bool accurate = true;     // every outcome reached its error bound
+  double worst_error = 0.0; // largest estimated error relative to its bound (<= 1 when accurate)
+  int evaluations = 0;      // integrand nodes evaluated (counts the work)
+};
+
+// Requires n1 > 0, n0 > 0 and 0 <= h <= n1 + n0 (throws std::invalid_argument
+// otherwise). Thread-safe; no shared state.
+direct_result direct_pool(int n1, int n0, int h, double esize);

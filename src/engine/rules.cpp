@@ -1,0 +1,109 @@
+// Adverse impact rules, outcome by outcome, and their probabilities over the
+// mixed distribution of outcomes.
+#include "engine/rules.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstdint>
+#include <numeric>
+
+#include <gsl/gsl_cdf.h>
+#include <gsl/gsl_sf_gamma.h>
+
+namespace {
+
+// The hypergeometric lower tail is a sum of exponentials of differences of
+// ln C(n, k) of order ntot, each off by some 1e-13 relative. A tail within this
+// relative distance of alpha / 2 counts as equal to it, and so flags: an exact
+// tie decides the same way whichever way the terms happened to round.
+constexpr double tail_reach = 1e-9;
+
+// Phi^-1(1 - alpha / 2), taken from the upper tail so that a small alpha is
+// not first rounded away in 1 - alpha / 2.
+double critical_z(double alpha) {
+  return gsl_cdf_ugaussian_Qinv(alpha / 2.0);
+}
+
+bool comparable(int n1, int n0, int h) {
+  return n1 > 0 && n0 > 0 && h > 0 && h < n1 + n0;
+}
+
+std::vector<rule_flags> flags_of(int n1, int n0, int h, double alpha, double z) {
+  const int xlo = std::max(0, h - n0);
+  const int xhi = std::min(h, n1);
+  std::vector<rule_flags> flags(static_cast<std::size_t>(xhi - xlo) + 1, rule_flags{});
+  if (!comparable(n1, n0, h)) return flags;
+
+  const double p = static_cast<double>(h) / (n1 + n0);
+  const double z_sd = std::sqrt(p * (1.0 - p) * (1.0 / n1 + 1.0 / n0));
+  const double ir_sd = std::sqrt((1.0 - p) / (p * n1) + (1.0 - p) / (p * n0));
+  const double ln_all = gsl_sf_lnchoose(n1 + n0, h);
+  const double tail_limit = alpha / 2.0 * (1.0 + tail_reach);
+  // The tail is cumulated once, from the low end where the terms are smallest;
+  // once past the limit it stays past it, so the remaining terms are not needed.
+  double tail = 0.0;
+  for (int x = xlo; x <= xhi; ++x) {
+    // 64-bit: x n0 and y n1 reach ntot^2 / 4.
+    const std::int64_t xn0 = static_cast<std::int64_t>(x) * n0;
+    const std::int64_t yn1 = static_cast<std::int64_t>(h - x) * n1;
+    rule_flags &f = flags[static_cast<std::size_t>(x - xlo)];
+    f.four_fifths = 5 * xn0 < 4 * yn1;
+    f.four_fifths_one_person = f.four_fifths && 5 * (xn0 + n0) < 4 * yn1;
+    const double r1 = static_cast<double>(x) / n1;
+    const double r0 = static_cast<double>(h - x) / n0;
+    f.z_test = (r0 - r1) / z_sd >= z;
+    if (tail <= tail_limit) {
+      tail += std::exp(gsl_sf_lnchoose(n1, x) + gsl_sf_lnchoose(n0, h - x) - ln_all);
+      f.fisher_exact = tail <= tail_limit;
+    }
+    // r1 / r0 = x n0 / (y n1): exactly 1 when the rates are equal.
+    const double ratio = static_cast<double>(xn0) / static_cast<double>(yn1);
+    f.z_ir = x == 0 || (yn1 > 0 && std::log(ratio) / ir_sd <= -z);
+  }
+  return flags;
+}
+
+// A pool's probability, summed in outcome order.
+double total(const std::vector<double> &prob) {
+  return std::accumulate(prob.begin(), prob.end(), 0.0);
+}
+
+} // namespace
+
+std::vector<rule_flags> pool_flags(int n1, int n0, int h, double alpha) {
+  return flags_of(n1, n0, h, alpha, critical_z(alpha));
+}
+
+audit_tally::audit_tally(int ntot, int nhire, double alpha)
+    : ntot_(ntot), nhire_(nhire), z_(critical_z(alpha)) {
+  a_.alpha = alpha;
+}
+
+void audit_tally::add_pool(int n1, double weight, int xlo, const std::vector<double> &prob) {
+  const int n0 = ntot_ - n1;
+  if (n1 == 0 || n0 == 0) {
+    const double q = weight * total(prob);
+    a_.no_comparison += q;
+    a_.undefined_group_absent += q;
+    return;
+  }
+  if (xlo == 0) a_.undefined_no_minority_hired += weight * prob[0];
+  if (!comparable(n1, n0, nhire_)) {
+    a_.no_comparison += weight * total(prob);
+    return;
+  }
+
+  const std::vector<rule_flags> flags = flags_of(n1, n0, nhire_, a_.alpha, z_);
+  for (std::size_t k = 0; k < prob.size(); ++k) {
+    const rule_flags &f = flags[k];
+    const double q = weight * prob[k];
+    if (f.four_fifths) a_.four_fifths += q;
+    if (f.four_fifths_one_person) a_.four_fifths_one_person += q;
+    if (f.z_test) a_.z_test += q;
+    if (f.fisher_exact) a_.fisher_exact += q;
+    if (f.z_ir) a_.z_ir += q;
+    if (f.four_fifths && f.z_test) a_.four_fifths_and_z += q;
+    if (f.four_fifths && !f.z_test) a_.four_fifths_not_z += q;
+    if (f.z_test && !f.four_fifths) a_.z_not_four_fifths += q;
+  }
+}

@@ -1,0 +1,127 @@
+// Whole problems through solve(): both methods against each other and against
+// closed forms, a known pool against the pool computed alone, and the
+// adverse impact rules and joint distribution as solve hands them on.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cmath>
+#include <numeric>
+#include <vector>
+
+#include <gsl/gsl_randist.h>
+
+#include "engine/pool.h"
+#include "torvan.h"
+
+namespace {
+
+using vec = std::vector<double>;
+
+solution solved(const problem &p, ai_method m, int minority = -1, int threads = 1) {
+  solve_options o;
+  o.method = m;
+  o.minority = minority;
+  o.threads = threads;
+  o.keep_joint = true;
+  return solve(p, o);
+}
+
+// The direct method's bound: 1e-11 relative, or 1e-16 absolute.
+bool within_bound(double got, double want) {
+  return std::fabs(got - want) <= std::max(1e-11 * std::fabs(want), 1e-16);
+}
+
+// At effect size 0 the hires are a random draw of the applicants, so the
+// minority hires are Binomial(nhire, prop) over the mixture, and
+// hypergeometric within a pool.
+TEST(Solve, ZeroEffectClosedForms) {
+  const struct {
+    int ntot, nhire;
+    double prop;
+  } cases[] = {{12, 5, 0.3}, {40, 12, 0.5}, {200, 50, 0.2}, {1000, 100, 0.35}};
+  for (const auto &c : cases) {
+    const problem p{c.ntot, c.nhire, 0.0, c.prop};
+    const solution s = solved(p, ai_method::direct);
+    ASSERT_FALSE(s.status.gave_up);
+    const audit &a = s.adverse_impact;
+    const double none = std::pow(1 - c.prop, c.ntot) + std::pow(c.prop, c.ntot);
+    EXPECT_NEAR(a.undefined_group_absent, none, 1e-15) << c.ntot;
+    EXPECT_TRUE(within_bound(a.undefined_no_minority_hired,
+                             std::pow(1 - c.prop, c.nhire) - std::pow(1 - c.prop, c.ntot)))
+        << c.ntot << ": " << a.undefined_no_minority_hired;
+    // Every joint entry is binomial weight times hypergeometric probability.
+    for (const joint_entry &e : s.joint) {
+      const int n1 = e.minority_applicants;
+      const double want =
+          gsl_ran_binomial_pdf(static_cast<unsigned>(n1), c.prop, static_cast<unsigned>(c.ntot)) *
+          gsl_ran_hypergeometric_pdf(static_cast<unsigned>(e.minority_hires),
+                                     static_cast<unsigned>(n1), static_cast<unsigned>(c.ntot - n1),
+                                     static_cast<unsigned>(c.nhire));
+      const double weight =
+          gsl_ran_binomial_pdf(static_cast<unsigned>(n1), c.prop, static_cast<unsigned>(c.ntot));
+      ASSERT_LE(std::fabs(e.probability - want), std::max(2e-11 * want, 1e-16 * weight))
+          << c.ntot << " n1=" << n1 << " x=" << e.minority_hires << " p=" << want;
+    }
+  }
+}
+
+// A known pool is that pool alone, with weight 1: its table holds exactly the
+// pool's ratios, each with the pool's probability.
+TEST(Solve, KnownPoolIsThePoolAlone) {
+  const struct {
+    int ntot, nhire, nmin;
+    double esize;
+  } cases[] = {
+      {10, 3, 4, -0.5}, {20, 6, 1, 0.7}, {20, 6, 0, 0.0}, {20, 6, 20, 0.0}, {30, 30, 9, 1}};
+  for (const auto &c : cases) {
+    pool_work w(c.esize);
+    const pool_result alone = pool_outcomes(c.ntot, c.nhire, c.nmin, w);
+    const solution s = solved({c.ntot, c.nhire, c.esize, 0.5}, ai_method::nested, c.nmin);
+    vec ratios = alone.ai;
+    std::sort(ratios.begin(), ratios.end());
+    ratios.erase(std::unique(ratios.begin(), ratios.end()), ratios.end());
+    if (ratios.back() != UNDEF_AI) ratios.push_back(UNDEF_AI);
+    EXPECT_EQ(s.vai, ratios) << c.nmin;
+    for (std::size_t t = 0; t < alone.ai.size(); ++t) {
+      const auto at = std::find(s.vai.begin(), s.vai.end(), alone.ai[t]) - s.vai.begin();
+      EXPECT_EQ(s.pvai[static_cast<std::size_t>(at)], alone.pvs[t]) << c.nmin << " t=" << t;
+    }
+    EXPECT_EQ(s.status.skipped_weight, 0.0);
+  }
+}
+
+// The nested method's own error is small for negative effect sizes on small
+// problems; the direct method must agree to within it, and complete where
+// the nested method gives up.
+TEST(Solve, DirectAgreesWithNestedAndGoesBeyond) {
+  const problem p{10, 4, -1.3, 0.3};
+  const solution nested = solved(p, ai_method::nested);
+  const solution direct = solved(p, ai_method::direct);
+  ASSERT_EQ(nested.vai, direct.vai);
+  double cn = 0, cd = 0;
+  for (std::size_t i = 0; i < nested.vai.size(); ++i) {
+    cn += nested.pvai[i];
+    cd += direct.pvai[i];
+    EXPECT_LE(std::fabs(nested.pvai[i] - direct.pvai[i]), std::max(5e-10 * direct.pvai[i], 1e-15))
+        << i;
+    EXPECT_NEAR(cn, cd, 1e-11) << i;
+  }
+  EXPECT_NEAR(cd, 1.0, 1e-13);
+
+  const solution gives_up = solved({12, 3, 3, 0.5}, ai_method::nested);
+  EXPECT_TRUE(gives_up.status.gave_up);
+  const solution completes = solved({12, 3, 3, 0.5}, ai_method::direct);
+  EXPECT_FALSE(completes.status.gave_up);
+  EXPECT_NEAR(std::accumulate(completes.pvai.begin(), completes.pvai.end(), 0.0), 1.0, 1e-13);
+}
+
+// Pools computed on several threads give the same bits as on one.
+TEST(Solve, DirectIsTheSameOnAnyThreadCount) {
+  const problem p{150, 40, -0.8, 0.25};
+  const solution one = solved(p, ai_method::direct, -1, 1);
+  const solution three = solved(p, ai_method::direct, -1, 3);
+  EXPECT_EQ(one.pvai, three.pvai);
+  EXPECT_EQ(one.adverse_impact.z_test, three.adverse_impact.z_test);
+}
+
+} // namespace
