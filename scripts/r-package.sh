@@ -17,7 +17,8 @@ sources() {
   (cd "$root" && find r src/model src/engine src/report src/torvan.h -type f | LC_ALL=C sort)
 }
 stamp=$( (echo "$version" && cd "$root" && sources | xargs sha256sum) | sha256sum | cut -d' ' -f1)
-if [ "$tarball" = no ] && [ -f "$lib/torvan/DESCRIPTION" ] && [ "$(cat "$lib/.torvan-stamp" 2>/dev/null)" = "$stamp" ]; then
+installed=$(cat "$lib/.torvan-stamp" 2>/dev/null || true)
+if [ "$tarball" = no ] && [ -f "$lib/torvan/DESCRIPTION" ] && [ "$installed" = "$stamp" ]; then
   echo "r-package: torvan $version is up to date in $lib"
   exit 0
 fi

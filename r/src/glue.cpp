@@ -13,13 +13,16 @@
 
 namespace {
 
-// The options this build of the library computes: the nested method, on
-// pools whose composition is mixed over the binomial.
-std::optional<std::string> option_refusal(const std::string &method, int minority) {
-  if (method != "nested")
-    return "method = \"" + method +
-           "\" is not available: this build computes the nested method only";
-  if (minority >= 0) return std::string("minority is not available in this build");
+// The method and the rules' level as the library takes them, or why not.
+std::optional<std::string> options_from(const std::string &method, int minority, double alpha,
+                                        int threads, solve_options &opt) {
+  const std::optional<ai_method> m = method_named(method);
+  if (!m) return "method must be nested or direct, not '" + method + "'";
+  opt.method = *m;
+  opt.minority = minority;
+  opt.alpha = alpha;
+  opt.threads =
+      threads >= 1 ? threads : static_cast<int>(std::max(1u, std::thread::hardware_concurrency()));
   return std::nullopt;
 }
 
@@ -31,6 +34,8 @@ const char *kind_name(pool_event::kind k) {
       return "abnormal_return";
     case pool_event::kind::accepted_as_one:
       return "accepted_as_one";
+    case pool_event::kind::accuracy_shortfall:
+      return "accuracy_shortfall";
   }
   return "unknown";
 }
@@ -77,14 +82,28 @@ Rcpp::List table_columns(const solution &s) {
                             Rcpp::Named("cumulative") = cumulative);
 }
 
-Rcpp::List summary_values(const ai_summary &m) {
+Rcpp::List summary_values(const ai_summary &m, const audit &a) {
+  using Rcpp::Named;
+  using Rcpp::NumericVector;
   return Rcpp::List::create(
-      Rcpp::Named("moments") = Rcpp::NumericVector::create(
-          Rcpp::Named("mean") = m.mean, Rcpp::Named("variance") = m.var, Rcpp::Named("sd") = m.sd),
-      Rcpp::Named("p_undefined") = m.p_undefined, Rcpp::Named("p_above_1_25") = m.p_above,
-      Rcpp::Named("p_below_0_8") = m.p_below,
-      Rcpp::Named("percentiles") = Rcpp::NumericVector::create(
-          Rcpp::Named("p5") = m.p5, Rcpp::Named("p50") = m.p50, Rcpp::Named("p95") = m.p95));
+      Named("moments") = NumericVector::create(Named("mean") = m.mean, Named("variance") = m.var,
+                                               Named("sd") = m.sd),
+      Named("p_undefined") = m.p_undefined,
+      Named("undefined") =
+          NumericVector::create(Named("no_minority_hired") = a.undefined_no_minority_hired,
+                                Named("group_absent") = a.undefined_group_absent),
+      Named("p_above_1_25") = m.p_above, Named("p_below_0_8") = m.p_below,
+      Named("percentiles") =
+          NumericVector::create(Named("p5") = m.p5, Named("p25") = m.p25, Named("p50") = m.p50,
+                                Named("p75") = m.p75, Named("p95") = m.p95),
+      Named("adverse_impact") = NumericVector::create(
+          Named("alpha") = a.alpha, Named("no_comparison") = a.no_comparison,
+          Named("four_fifths") = a.four_fifths,
+          Named("four_fifths_one_person") = a.four_fifths_one_person, Named("z_test") = a.z_test,
+          Named("fisher_exact") = a.fisher_exact, Named("z_ir") = a.z_ir,
+          Named("four_fifths_and_z") = a.four_fifths_and_z,
+          Named("four_fifths_not_z") = a.four_fifths_not_z,
+          Named("z_not_four_fifths") = a.z_not_four_fifths));
 }
 
 } // namespace
@@ -97,18 +116,16 @@ void torvan_init(DllInfo *) {
 }
 
 // A problem's distribution, or list(error = why) when it cannot be computed.
-// threads < 1: every core of the machine.
+// minority < 0: pools mixed over the binomial; threads < 1: every core.
 // [[Rcpp::export(rng = false)]]
 Rcpp::List solve_problem(int ntot, int nhire, double esize, double prop, std::string method,
-                         int minority, int threads) {
+                         int minority, double alpha, int threads) {
   const problem p{ntot, nhire, esize, prop};
-  std::optional<std::string> why = option_refusal(method, minority);
-  if (!why) why = refusal(p);
+  solve_options opt;
+  std::optional<std::string> why = options_from(method, minority, alpha, threads, opt);
+  if (!why) why = refusal(p, opt);
   if (why) return Rcpp::List::create(Rcpp::Named("error") = *why);
 
-  solve_options opt;
-  opt.threads =
-      threads >= 1 ? threads : static_cast<int>(std::max(1u, std::thread::hardware_concurrency()));
   const solution s = solve(p, opt);
   Rcpp::List out = Rcpp::List::create(Rcpp::Named("completed") = !s.status.gave_up,
                                       Rcpp::Named("events") = event_columns(s.events),
@@ -118,6 +135,6 @@ Rcpp::List solve_problem(int ntot, int nhire, double esize, double prop, std::st
     return out;
   }
   out["table"] = table_columns(s);
-  out["summary"] = summary_values(summarize(s));
+  out["summary"] = summary_values(summarize(s), s.adverse_impact);
   return out;
 }
