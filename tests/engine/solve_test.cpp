@@ -13,6 +13,7 @@
 #include <string>
 #include <vector>
 
+#include <gsl/gsl_cdf.h>
 #include <gsl/gsl_randist.h>
 
 #include "cli/reader.h"
@@ -70,6 +71,34 @@ TEST(Solve, ZeroEffectClosedForms) {
           << c.ntot << " n1=" << n1 << " x=" << e.minority_hires << " p=" << want;
     }
   }
+}
+
+// In a known pool at effect size 0 the minority hires are hypergeometric and
+// every rule flags the outcomes up to a threshold, so its probability is the
+// distribution function there: for Fisher's test, by definition the largest
+// value of it not above alpha / 2.
+TEST(Solve, KnownPoolRulesAtZeroEffect) {
+  const struct { int ntot, nhire, nmin; } pools[] = {{20, 6, 8}, {60, 20, 15}, {300, 90, 100}};
+  for (const auto &c : pools)
+    for (const double alpha : {1e-12, 0.05, 0.5}) {
+      solve_options o;
+      o.method = ai_method::direct;
+      o.minority = c.nmin;
+      o.alpha = alpha;
+      const audit a = solve({c.ntot, c.nhire, 0.0, 0.5}, o).adverse_impact;
+      const auto n1 = static_cast<unsigned>(c.nmin);
+      const auto n0 = static_cast<unsigned>(c.ntot - c.nmin);
+      const auto h = static_cast<unsigned>(c.nhire);
+      double fisher = 0.0, four_fifths = 0.0;
+      for (unsigned x = 0; x <= std::min(h, n1); ++x) {
+        const double cdf = gsl_cdf_hypergeometric_P(x, n1, n0, h);
+        if (cdf <= alpha / 2) fisher = cdf;
+        if (x / double(n1) < 0.8 * ((h - x) / double(n0))) four_fifths = cdf;
+      }
+      EXPECT_NEAR(a.fisher_exact, fisher, 1e-11 * fisher + 1e-16) << c.ntot << " " << alpha;
+      EXPECT_NEAR(a.four_fifths, four_fifths, 1e-11 * four_fifths + 1e-16) << c.ntot;
+      EXPECT_EQ(a.no_comparison, 0.0);
+    }
 }
 
 // A known pool is that pool alone, with weight 1: its table holds exactly the
