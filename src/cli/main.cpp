@@ -93,13 +93,13 @@ void put_document(const options &o, const problem &p, const solve_options &so, c
     case output_format::report:
       if (!s.status.gave_up) {
         const moments m = ai_moments(s.vai, s.pvai);
-        put(distribution_rows(s.vai, s.pvai));
+        distribution_rows(s.vai, s.pvai, put);
         put(moments_lines(m.mean, m.var, m.sd));
       }
       put(cpu_time_lines(cpu));
       break;
     case output_format::csv:
-      put(csv_document(s));
+      csv_document(s, put);
       break;
     case output_format::json:
       put(json_document(p, so, s, {so.threads, cpu}).dump(2) + "\n");

@@ -37,10 +37,14 @@ std::vector<rule_flags> flags_of(int n1, int n0, int h, double alpha, double z) 
   const double p = static_cast<double>(h) / (n1 + n0);
   const double z_sd = std::sqrt(p * (1.0 - p) * (1.0 / n1 + 1.0 / n0));
   const double ir_sd = std::sqrt((1.0 - p) / (p * n1) + (1.0 - p) / (p * n0));
-  const double ln_all = gsl_sf_lnchoose(n1 + n0, h);
   const double tail_limit = alpha / 2.0 * (1.0 + tail_reach);
-  // The tail is cumulated once, from the low end where the terms are smallest;
-  // once past the limit it stays past it, so the remaining terms are not needed.
+  // The tail is cumulated once, from the low end where the terms are smallest,
+  // each term from the one before by the ratio of consecutive hypergeometric
+  // probabilities, in logarithms so that a first term far below the smallest
+  // double does not stop the recurrence. Once past the limit the tail stays
+  // past it, so the remaining terms are not needed.
+  double ln_term =
+      gsl_sf_lnchoose(n1, xlo) + gsl_sf_lnchoose(n0, h - xlo) - gsl_sf_lnchoose(n1 + n0, h);
   double tail = 0.0;
   for (int x = xlo; x <= xhi; ++x) {
     // 64-bit: x n0 and y n1 reach ntot^2 / 4.
@@ -53,12 +57,16 @@ std::vector<rule_flags> flags_of(int n1, int n0, int h, double alpha, double z) 
     const double r0 = static_cast<double>(h - x) / n0;
     f.z_test = (r0 - r1) / z_sd >= z;
     if (tail <= tail_limit) {
-      tail += std::exp(gsl_sf_lnchoose(n1, x) + gsl_sf_lnchoose(n0, h - x) - ln_all);
+      tail += std::exp(ln_term);
       f.fisher_exact = tail <= tail_limit;
+      ln_term += std::log(static_cast<double>(n1 - x) * (h - x) /
+                          (static_cast<double>(x + 1) * (n0 - h + x + 1)));
     }
     // r1 / r0 = x n0 / (y n1): exactly 1 when the rates are equal.
     const double ratio = static_cast<double>(xn0) / static_cast<double>(yn1);
     f.z_ir = x == 0 || (yn1 > 0 && std::log(ratio) / ir_sd <= -z);
+    // Every rule is monotone in x: once none flags, none flags above.
+    if (!f.four_fifths && !f.z_test && !f.fisher_exact && !f.z_ir) break;
   }
   return flags;
 }

@@ -50,15 +50,19 @@ std::string row_line(int i, double vai, double pvai, double cpvai) {
   return render_layout("(I8,F13.5,2X,D14.5,F16.12)", {i, vai, pvai, cpvai});
 }
 
-std::string distribution_rows(const std::vector<double> &vai, const std::vector<double> &pvai) {
+void distribution_rows(const std::vector<double> &vai, const std::vector<double> &pvai,
+                       const std::function<void(const std::string &)> &write) {
+  constexpr std::size_t rows_at_once = 4096;
   std::string out;
-  out.reserve(54 * vai.size());
   double cpvai = 0.0;
   for (std::size_t i = 0; i < vai.size(); ++i) {
     cpvai += pvai[i];
     out += row_line(static_cast<int>(i + 1), vai[i], pvai[i], cpvai);
+    if ((i + 1) % rows_at_once == 0 || i + 1 == vai.size()) {
+      write(out);
+      out.clear();
+    }
   }
-  return out;
 }
 
 std::string moments_lines(double mean, double var, double sd) {

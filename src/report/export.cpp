@@ -81,16 +81,26 @@ std::string flag(bool b) {
 
 } // namespace
 
-std::string csv_document(const solution &s) {
+void csv_document(const solution &s, const std::function<void(const std::string &)> &write) {
+  constexpr std::size_t rows_at_once = 4096;
   std::string out = csv_header;
-  if (s.status.gave_up) return out;
   double cum = 0.0;
-  for (std::size_t i = 0; i < s.vai.size(); ++i) {
+  for (std::size_t i = 0; !s.status.gave_up && i < s.vai.size(); ++i) {
     cum += s.pvai[i];
     const bool defined = s.vai[i] != UNDEF_AI;
     out += std::to_string(i + 1) + ',' + (defined ? g17(s.vai[i]) : "") + ',' +
            (defined ? "true" : "false") + ',' + g17(s.pvai[i]) + ',' + g17(cum) + '\n';
+    if ((i + 1) % rows_at_once == 0) {
+      write(out);
+      out.clear();
+    }
   }
+  write(out);
+}
+
+std::string csv_document(const solution &s) {
+  std::string out;
+  csv_document(s, [&](const std::string &part) { out += part; });
   return out;
 }
 

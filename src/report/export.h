@@ -1,5 +1,6 @@
 #pragma once
 
+#include <functional>
 #include <string>
 
 #include <nlohmann/json.hpp>
@@ -15,6 +16,8 @@ inline const char *const csv_header = "n,ai,defined,probability,cumulative\n";
 // undefined row has an empty ai and defined false. Header only when the
 // computation gave up.
 std::string csv_document(const solution &s);
+// The same handed to `write` a few thousand rows at a time.
+void csv_document(const solution &s, const std::function<void(const std::string &)> &write);
 
 // The joint distribution with every adverse impact rule's verdict on each
 // outcome: one row per outcome with non-zero probability (s.joint), flags as

@@ -115,6 +115,24 @@ TEST(Cli, KnownPoolAndAlpha) {
   }
 }
 
+// The direct method completes where the nested one gives up, and its
+// cumulative column ends at 1 to the report's twelve decimals.
+TEST(Cli, DirectReportsEndAtOne) {
+  for (const char *input : {"12 3 3 0.5\n", "9 3 1.7 0.6\n", "200 50 -0.5 0.3\n", "50 10 -3 0.2\n",
+                            "30 10 8 0.4\n", "40 39 -6 0.5\n"}) {
+    const run_result r = run_torvan(input, "--method direct");
+    EXPECT_EQ(r.status, 0) << input;
+    EXPECT_EQ(r.err, "") << input;
+    const auto rows_end = r.out.find("\n\nExpected value");
+    ASSERT_NE(rows_end, std::string::npos) << input;
+    const std::string last = r.out.substr(r.out.rfind('\n', rows_end - 1) + 1,
+                                          rows_end - r.out.rfind('\n', rows_end - 1) - 1);
+    EXPECT_NE(last.find(" 999999.90000 "), std::string::npos) << last;
+    EXPECT_TRUE(last.ends_with("  1.000000000000")) << last;
+  }
+  EXPECT_EQ(run_torvan("12 3 3 0.5\n").status, 3);
+}
+
 TEST(Cli, ThreadsOptionForms) {
   const std::string one = run_torvan("6 2 0.5 0.5\n", "--threads 1").out;
   for (const char *args : {"--threads=3", "--threads 64"}) {
