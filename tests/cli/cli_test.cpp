@@ -3,6 +3,8 @@
 
 #include "run_torvan.h"
 
+#include <sstream>
+
 namespace {
 
 const std::string titles = "       N          VAI            PVAI           CPVAI\n";
@@ -131,6 +133,28 @@ TEST(Cli, DirectReportsEndAtOne) {
     EXPECT_TRUE(last.ends_with("  1.000000000000")) << last;
   }
   EXPECT_EQ(run_torvan("12 3 3 0.5\n").status, 3);
+}
+
+// The summary is read on a terminal: every line within 80 columns, whatever
+// the problem, and every figure it promises is there.
+TEST(Cli, SummaryFitsEightyColumns) {
+  const struct {
+    const char *input, *method;
+  } cases[] = {{"100 20 -1.0 0.2\n", "direct"},
+               {"10 0 0 0.5\n", "direct"},
+               {"12 3 3 0.5\n", "nested"}, // gives up
+               {"60 59 -1 0.001\n", "direct"}};
+  for (const auto &c : cases) {
+    const run_result r = run_torvan(c.input, std::string("--format summary --method ") + c.method);
+    std::istringstream lines(r.out);
+    for (std::string line; std::getline(lines, line);)
+      EXPECT_LE(line.size(), 80U) << c.input << line;
+  }
+  const std::string page = run_torvan("100 20 -1.0 0.2\n", "--format summary --method direct").out;
+  for (const char *topic : {"mean", "standard deviation", "no minority hired", "group absent",
+                            "95th", "P(AI > 1.25)", "P(AI < 0.8)", "Fisher", "Morris",
+                            "four-fifths rule but not Z test", "Z test but not four-fifths"})
+    EXPECT_NE(page.find(topic), std::string::npos) << topic;
 }
 
 TEST(Cli, ThreadsOptionForms) {
