@@ -2,8 +2,6 @@
 // plain vectors R/torvan.R turns into the package's objects.
 #include <Rcpp.h>
 
-#include <gsl/gsl_errno.h>
-
 #include <algorithm>
 #include <optional>
 #include <string>
@@ -107,13 +105,6 @@ Rcpp::List summary_values(const ai_summary &m, const audit &a) {
 }
 
 } // namespace
-
-// An integrator's error number is recorded in the result; GSL's default
-// handler would abort the R session instead.
-// [[Rcpp::init]]
-void torvan_init(DllInfo *) {
-  gsl_set_error_handler_off();
-}
 
 // A problem's distribution, or list(error = why) when it cannot be computed.
 // minority < 0: pools mixed over the binomial; threads < 1: every core.
