@@ -10,8 +10,6 @@
 #include <thread>
 #include <utility>
 
-#include <gsl/gsl_errno.h>
-#include <gsl/gsl_version.h>
 #include <pybind11/numpy.h>
 #include <pybind11/pybind11.h>
 #include <pybind11/stl.h>
@@ -266,11 +264,7 @@ computed from_state(const py::dict &d) {
 
 PYBIND11_MODULE(_torvan, m) {
   m.doc() = "The TORVAN library's public interface, as the torvan package uses it.";
-  // A numerical-library error must come back as a status the engine handles,
-  // never abort the interpreter.
-  gsl_set_error_handler_off();
   m.attr("version") = TORVAN_VERSION;
-  m.attr("gsl_version") = gsl_version;
   m.attr("methods") =
       py::make_tuple(method_name(ai_method::nested), method_name(ai_method::direct));
 

@@ -5,8 +5,11 @@
 # interpreter that sees Debian's python3-* packages).
 set -euo pipefail
 
-packages=(cmake make g++ pkg-config libgsl-dev libgtest-dev libbenchmark-dev nlohmann-json3-dev librsvg2-bin
-  python3-dev pybind11-dev python3-numpy python3-pandas python3-distributed python3-pytest)
+packages=(cmake make g++ pkg-config libgsl-dev libgtest-dev libbenchmark-dev nlohmann-json3-dev librsvg2-bin)
+# The R package (r/), installed into build/R-lib by its CTest fixture.
+packages+=(r-base-dev r-cran-rcpp r-cran-testthat r-cran-future.apply)
+# The Python package (python/), built into build/python for /usr/bin/python3.
+packages+=(python3-dev pybind11-dev python3-numpy python3-pandas python3-distributed python3-pytest)
 
 install_missing() {
   local missing=()

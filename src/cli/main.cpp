@@ -13,7 +13,6 @@
 #include <thread>
 #include <vector>
 
-#include <gsl/gsl_errno.h>
 #include <gsl/gsl_version.h>
 
 #include "cli/batch.h"
@@ -176,7 +175,6 @@ int main(int argc, char **argv) {
   } else if (o.version) {
     put("torvan " TORVAN_VERSION " (GNU Scientific Library " + std::string(gsl_version) + ")\n");
   } else {
-    gsl_set_error_handler_off(); // no library error may abort the run
     const unsigned hw = std::max(1u, std::thread::hardware_concurrency());
     const int threads = o.threads > 0 ? o.threads : static_cast<int>(hw);
     status = o.batch ? run_batch(stdin, stdout, stderr, solve_options_of(o, 1), threads)

@@ -7,7 +7,9 @@
 // over a range narrowed by 0.1 at each end per rejection, up to a limit.
 #include "engine/pool.h"
 
+#include <algorithm>
 #include <cmath>
+#include <iterator>
 
 #include "engine/table.h"
 #include "model/lnbeta.h"
@@ -34,10 +36,28 @@ verdict judge(double est, double prev, int t, int &ntry) {
   return verdict::accept;
 }
 
+pool_event error_event(pool_event::kind what, int code) {
+  pool_event e;
+  e.what = what;
+  e.code = code;
+  return e;
+}
+
+pool_event accepted_as_one_event(int t, const parblk &pb, double stored, double raw) {
+  pool_event e;
+  e.what = pool_event::kind::accepted_as_one;
+  e.t = t;
+  e.smin = pb.smin;
+  e.rmaj = pb.rmaj;
+  e.stored = stored;
+  e.raw = raw;
+  return e;
+}
+
 // Integrates outcome t (j majority hires) until an estimate is accepted;
 // returns false when the retry limits are passed.
-bool cumulative(int t, double prev, pool_work &w, const gsl_function &f, pool_result &r,
-                double &prob) {
+bool cumulative(int t, double prev, pool_work &w, const gsl_function &f,
+                std::vector<pool_event> &events, double &prob) {
   parblk &pb = w.ctx.pb;
   int ntry = 0;
   for (;;) {
@@ -47,22 +67,17 @@ bool cumulative(int t, double prev, pool_work &w, const gsl_function &f, pool_re
     pb.blmin = dlbeta(pb.nmin - pb.smin + 1, pb.smin);
     double qres = 0.0;
     const int ier = integrate(f, xlo, xhi, 1e-8, 1e-7, w.outer.get(), qres);
-    for (const int code : w.ctx.inner_errors)
-      r.events.push_back({.what = pool_event::kind::inner_error, .code = code});
+    std::transform(w.ctx.inner_errors.begin(), w.ctx.inner_errors.end(), std::back_inserter(events),
+                   [](int code) { return error_event(pool_event::kind::inner_error, code); });
     w.ctx.inner_errors.clear();
-    if (ier != 0) r.events.push_back({.what = pool_event::kind::abnormal_return, .code = ier});
+    if (ier != 0) events.push_back(error_event(pool_event::kind::abnormal_return, ier));
     prob = qres;
     switch (judge(qres, prev, t, ntry)) {
       case verdict::accept:
         return true;
       case verdict::accept_as_one:
         prob = 1.0;
-        r.events.push_back({.what = pool_event::kind::accepted_as_one,
-                            .t = t,
-                            .smin = pb.smin,
-                            .rmaj = pb.rmaj,
-                            .stored = prob,
-                            .raw = qres});
+        events.push_back(accepted_as_one_event(t, pb, prob, qres));
         return true;
       case verdict::narrow:
         break;
@@ -135,7 +150,7 @@ pool_result pool_outcomes(int ntot, int nhire, int nmin, pool_work &w,
     }
     pb.blmaj = dlbeta(nmaj - pb.rmaj + 1, pb.rmaj); // depends on the outcome only
     double p = 0.0;
-    if (!cumulative(t, prev, w, f, r, p)) {
+    if (!cumulative(t, prev, w, f, r.events, p)) {
       r.gave_up = true;
       r.failed_t = t;
       r.failed_j = j;

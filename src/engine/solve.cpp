@@ -3,7 +3,9 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
+#include <mutex>
 
+#include <gsl/gsl_errno.h>
 #include <unistd.h>
 
 #include "engine/mixing.h"
@@ -94,6 +96,11 @@ struct pool_sink {
 } // namespace
 
 solution solve(const problem &p, const solve_options &opt) {
+  // The integrators' status codes are what the pools read; GSL's default
+  // handler would abort the whole process - the program, or the Python or R
+  // session - instead. Its handler is process-wide, so it is set once.
+  static std::once_flag errors_off;
+  std::call_once(errors_off, [] { gsl_set_error_handler_off(); });
   solution s;
   s.method = opt.method;
   s.vai = opt.minority >= 0 ? pool_table(p.ntot, p.nhire, opt.minority)

@@ -87,7 +87,8 @@ std::string rules_part(const audit &a) {
 std::string summary_page(const problem &p, const solve_options &opt, const solution &s) {
   std::string out = "TORVAN: sampling distribution of the adverse impact ratio\n\n";
   out += problem_part(p, opt);
-  if (s.status.gave_up) return out + "\nNo distribution: " + gave_up_reason(s.status) + ".\n";
+  if (s.status.gave_up)
+    return out + "\nNo distribution: an integral could not be accepted (see standard error).\n";
   out += distribution_part(s);
   out += rules_part(s.adverse_impact);
   if (s.status.skipped_weight > 0.0) {

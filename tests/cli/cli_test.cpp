@@ -3,6 +3,8 @@
 
 #include "run_torvan.h"
 
+#include <sstream>
+
 namespace {
 
 const std::string titles = "       N          VAI            PVAI           CPVAI\n";
@@ -113,6 +115,46 @@ TEST(Cli, KnownPoolAndAlpha) {
     EXPECT_EQ(r.status, 0) << alpha;
     EXPECT_NE(r.out.find("\"alpha\": " + std::string(alpha)), std::string::npos) << r.out;
   }
+}
+
+// The direct method completes where the nested one gives up, and its
+// cumulative column ends at 1 to the report's twelve decimals.
+TEST(Cli, DirectReportsEndAtOne) {
+  for (const char *input : {"12 3 3 0.5\n", "9 3 1.7 0.6\n", "200 50 -0.5 0.3\n", "50 10 -3 0.2\n",
+                            "30 10 8 0.4\n", "40 39 -6 0.5\n"}) {
+    const run_result r = run_torvan(input, "--method direct");
+    EXPECT_EQ(r.status, 0) << input;
+    EXPECT_EQ(r.err, "") << input;
+    const auto rows_end = r.out.find("\n\nExpected value");
+    ASSERT_NE(rows_end, std::string::npos) << input;
+    const std::string last = r.out.substr(r.out.rfind('\n', rows_end - 1) + 1,
+                                          rows_end - r.out.rfind('\n', rows_end - 1) - 1);
+    EXPECT_NE(last.find(" 999999.90000 "), std::string::npos) << last;
+    EXPECT_TRUE(last.ends_with("  1.000000000000")) << last;
+  }
+  EXPECT_EQ(run_torvan("12 3 3 0.5\n").status, 3);
+}
+
+// The summary is read on a terminal: every line within 80 columns, whatever
+// the problem, and every figure it promises is there.
+TEST(Cli, SummaryFitsEightyColumns) {
+  const struct {
+    const char *input, *method;
+  } cases[] = {{"100 20 -1.0 0.2\n", "direct"},
+               {"10 0 0 0.5\n", "direct"},
+               {"12 3 3 0.5\n", "nested"}, // gives up
+               {"60 59 -1 0.001\n", "direct"}};
+  for (const auto &c : cases) {
+    const run_result r = run_torvan(c.input, std::string("--format summary --method ") + c.method);
+    std::istringstream lines(r.out);
+    for (std::string line; std::getline(lines, line);)
+      EXPECT_LE(line.size(), 80U) << c.input << line;
+  }
+  const std::string page = run_torvan("100 20 -1.0 0.2\n", "--format summary --method direct").out;
+  for (const char *topic : {"mean", "standard deviation", "no minority hired", "group absent",
+                            "95th", "P(AI > 1.25)", "P(AI < 0.8)", "Fisher", "Morris",
+                            "four-fifths rule but not Z test", "Z test but not four-fifths"})
+    EXPECT_NE(page.find(topic), std::string::npos) << topic;
 }
 
 TEST(Cli, ThreadsOptionForms) {

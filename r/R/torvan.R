@@ -1,0 +1,158 @@
+# The package's functions: checks of R's argument types, then the library
+# through solve_problem() (src/glue.cpp), whose refusals become R errors with
+# the command line's wording.
+
+ai_distribution <- function(ntot, nhire, esize, prop, method = "nested", minority = NULL,
+                            threads = NULL, alpha = 0.05) {
+  x <- distribution_of(ntot, nhire, esize, prop, method, minority, threads, alpha)
+  if (!x$completed) warning(x$reason, call. = FALSE)
+  short <- x$events[x$events$kind == "accuracy_shortfall", ]
+  for (i in seq_len(nrow(short))) {
+    warning(sprintf(paste("pool with %d minority applicants: the direct method's error estimate",
+                          "is %.3g times its bound; its probabilities are used all the same"),
+                    short$nmin[i], short$raw[i]), call. = FALSE)
+  }
+  x
+}
+
+ai_grid <- function(problems, method = "nested", threads = 1L, alpha = 0.05) {
+  if (!is.data.frame(problems)) refuse("problems must be a data frame")
+  missing <- setdiff(c("ntot", "nhire", "esize"), names(problems))
+  if (!any(c("prop", "minority") %in% names(problems))) missing <- c(missing, "prop")
+  if (length(missing) > 0L) {
+    refuse(paste("problems lacks the columns", paste(missing, collapse = ", ")))
+  }
+  cells <- lapply(seq_len(nrow(problems)), function(i) as.list(problems[i, , drop = FALSE]))
+  rows <- future_lapply(cells, grid_cell, method = method, threads = threads, alpha = alpha)
+  columns <- names(grid_figures(no_summary()))
+  figures <- matrix(as.double(unlist(lapply(rows, `[[`, "figures"))), ncol = length(columns),
+                    byrow = TRUE, dimnames = list(NULL, columns))
+  cbind(problems, method = rep(method, nrow(problems)), alpha = rep(alpha, nrow(problems)),
+        completed = vapply(rows, `[[`, logical(1L), "completed"), as.data.frame(figures),
+        error = vapply(rows, `[[`, character(1L), "error"))
+}
+
+print.torvan_distribution <- function(x, digits = 5L, ...) {
+  p <- x$problem
+  pool <- if (is.null(x$minority)) {
+    paste("prop =", format(p$prop))
+  } else {
+    paste("minority =", x$minority)
+  }
+  cat(sprintf("Adverse impact ratio, %s method: ntot = %d, nhire = %d, esize = %s, %s\n",
+              x$method, p$ntot, p$nhire, format(p$esize), pool))
+  if (!x$completed) {
+    cat("Not computed:", x$reason, "\n")
+    return(invisible(x))
+  }
+  f <- function(v) format(unname(v), digits = digits)
+  cat(sprintf("%d values the ratio can take, %d of them defined\n", nrow(x$table),
+              sum(x$table$defined)))
+  m <- x$moments
+  cat(sprintf("Given that it is defined: mean %s, sd %s, variance %s\n", f(m["mean"]),
+              f(m["sd"]), f(m["variance"])))
+  q <- x$percentiles
+  cat(sprintf("  percentiles: 5%% %s, 25%% %s, 50%% %s, 75%% %s, 95%% %s\n", f(q["p5"]),
+              f(q["p25"]), f(q["p50"]), f(q["p75"]), f(q["p95"])))
+  u <- x$undefined
+  cat(sprintf("P(undefined) %s (no minority hired %s, a group absent %s)\n", f(x$p_undefined),
+              f(u["no_minority_hired"]), f(u["group_absent"])))
+  cat(sprintf("P(AI > 1.25) %s, P(AI < 0.8) %s\n", f(x$p_above_1_25), f(x$p_below_0_8)))
+  a <- x$adverse_impact
+  cat(sprintf("Rules flagging the minority (alpha %s): four-fifths %s, one person %s,\n",
+              format(a["alpha"]), f(a["four_fifths"]), f(a["four_fifths_one_person"])))
+  cat(sprintf("  Z test %s, Fisher exact %s, Z_IR %s\n", f(a["z_test"]), f(a["fisher_exact"]),
+              f(a["z_ir"])))
+  if (nrow(x$events) > 0L) {
+    cat(sprintf("%d integration events during the computation (see $events)\n", nrow(x$events)))
+  }
+  invisible(x)
+}
+
+# One problem as a torvan_distribution, or a torvan_error.
+distribution_of <- function(ntot, nhire, esize, prop, method, minority, threads, alpha) {
+  if (!is.character(method) || length(method) != 1L || is.na(method)) {
+    refuse("method must be a single string")
+  }
+  ntot <- whole_number(ntot, "ntot")
+  nhire <- whole_number(nhire, "nhire")
+  esize <- single_number(esize, "esize")
+  prop <- single_number(prop, "prop")
+  alpha <- single_number(alpha, "alpha")
+  if (!is.null(minority)) minority <- whole_number(minority, "minority", 0L)
+  threads <- if (is.null(threads)) 0L else whole_number(threads, "threads", 1L)
+  r <- solve_problem(ntot, nhire, esize, prop, method, if (is.null(minority)) -1L else minority,
+                     alpha, threads)
+  if (!is.null(r$error)) refuse(r$error)
+  x <- c(list(problem = list(ntot = ntot, nhire = nhire, esize = esize, prop = prop),
+              method = method, minority = minority, completed = r$completed,
+              reason = if (r$completed) NA_character_ else r$reason, table = NULL),
+         no_summary(),
+         list(skipped_pool_weight = r$skipped_pool_weight, events = as.data.frame(r$events)))
+  if (r$completed) {
+    x$table <- as.data.frame(r$table)
+    # The library's NaN (no probability on a defined value) is R's missing value.
+    s <- lapply(r$summary, function(v) replace(v, is.nan(v), NA_real_))
+    x[names(s)] <- s
+  }
+  structure(x, class = "torvan_distribution")
+}
+
+# The figures of one grid cell; the cell's error, or the reason it was not
+# completed, goes to the error column instead of stopping the grid. A missing
+# minority count means pools mixed over the binomial.
+grid_cell <- function(cell, method, threads, alpha) {
+  minority <- if (is.null(cell$minority) || is.na(cell$minority)) NULL else cell$minority
+  prop <- if (is.null(cell$prop)) NA_real_ else cell$prop
+  x <- tryCatch(distribution_of(cell$ntot, cell$nhire, cell$esize, prop, method, minority,
+                                threads, alpha),
+                error = function(e) conditionMessage(e))
+  if (is.character(x)) {
+    return(list(completed = FALSE, figures = grid_figures(no_summary()), error = x))
+  }
+  list(completed = x$completed, figures = grid_figures(x), error = x$reason)
+}
+
+# The summary of a distribution that was not computed.
+no_summary <- function() {
+  na <- function(...) structure(rep(NA_real_, ...length()), names = c(...))
+  list(moments = na("mean", "variance", "sd"), p_undefined = NA_real_,
+       undefined = na("no_minority_hired", "group_absent"),
+       p_above_1_25 = NA_real_, p_below_0_8 = NA_real_,
+       percentiles = na("p5", "p25", "p50", "p75", "p95"),
+       adverse_impact = na("alpha", "no_comparison", "four_fifths", "four_fifths_one_person",
+                           "z_test", "fisher_exact", "z_ir", "four_fifths_and_z",
+                           "four_fifths_not_z", "z_not_four_fifths"))
+}
+
+# The grid's columns of one distribution, one named vector.
+grid_figures <- function(x) {
+  undefined <- structure(x$undefined, names = paste0("undefined_", names(x$undefined)))
+  shortfalls <- if (is.null(x$table)) NA_real_ else sum(x$events$kind == "accuracy_shortfall")
+  c(x$moments, p_undefined = x$p_undefined, undefined, p_above_1_25 = x$p_above_1_25,
+    p_below_0_8 = x$p_below_0_8, x$percentiles,
+    x$adverse_impact[names(x$adverse_impact) != "alpha"],
+    accuracy_shortfalls = shortfalls)
+}
+
+refuse <- function(message) {
+  stop(errorCondition(message, class = "torvan_error", call = NULL))
+}
+
+whole_number <- function(x, name, least = NULL) {
+  ok <- is.numeric(x) && length(x) == 1L && !is.na(x) && abs(x) <= .Machine$integer.max &&
+    x == round(x)
+  if (!ok) refuse(sprintf("%s must be a single whole number", name))
+  if (!is.null(least) && x < least) {
+    refuse(sprintf("%s = %s must be at least %d", name, format(x), least))
+  }
+  as.integer(x)
+}
+
+# NA and infinite values pass, so that the library refuses them in its words.
+single_number <- function(x, name) {
+  if (length(x) != 1L || !(is.numeric(x) || is.na(x))) {
+    refuse(sprintf("%s must be a single number", name))
+  }
+  as.double(x)
+}

@@ -1,0 +1,4 @@
+library(testthat)
+library(torvan)
+
+test_check("torvan")

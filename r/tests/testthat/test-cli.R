@@ -1,0 +1,54 @@
+# The same problems through the command line named by TORVAN_BINARY (CTest
+# sets it): the table must match its CSV text digit for digit, every figure
+# its JSON document.
+
+cli <- function(format, input, options = character()) {
+  bin <- Sys.getenv("TORVAN_BINARY")
+  if (!nzchar(bin) || !file.exists(bin)) skip("TORVAN_BINARY does not name the command line")
+  out <- suppressWarnings(system2(bin, c("--threads", "1", "--format", format, options),
+                                  input = input, stdout = TRUE, stderr = FALSE))
+  if (format == "json") jsonlite::fromJSON(paste(out, collapse = "\n")) else out
+}
+
+csv_rows <- function(table) {
+  g17 <- function(v) ifelse(is.na(v), "", sprintf("%.17g", v))
+  paste(seq_len(nrow(table)), g17(table$ai), tolower(table$defined), g17(table$probability),
+        g17(table$cumulative), sep = ",")
+}
+
+figures <- function(v) vapply(v, function(f) if (is.null(f)) NA_real_ else as.double(f), 0)
+
+cases <- list(list(c(20, 5, -0.5, 0.3), "nested", NULL), list(c(20, 5, -0.5, 0.3), "direct", NULL),
+              list(c(12, 4, 0, 0.5), "nested", NULL), list(c(30, 6, -1, 0.2), "direct", NULL),
+              list(c(8, 0, 0.5, 0.4), "nested", NULL), list(c(20, 20, 0.5, 0.3), "direct", NULL),
+              list(c(20, 5, -0.5, 0.3), "nested", 6), list(c(20, 5, -0.5, 0.3), "direct", 0))
+
+for (case in cases) {
+  p <- case[[1]]
+  input <- paste(p, collapse = " ")
+  options <- c("--method", case[[2]], if (!is.null(case[[3]])) c("--minority", case[[3]]))
+  test_that(paste("the package computes what the command line computes for", input,
+                  paste(options, collapse = " ")), {
+    skip_if_not_installed("jsonlite")
+    x <- ai_distribution(p[1], p[2], p[3], p[4], method = case[[2]], minority = case[[3]],
+                         threads = 2)
+    expect_identical(csv_rows(x$table), cli("csv", input, options)[-1])
+    doc <- cli("json", input, options)
+    expect_identical(x$moments, figures(doc$moments))
+    expect_identical(x$percentiles, figures(doc$percentiles))
+    expect_identical(x$undefined, figures(doc$undefined))
+    expect_identical(x$adverse_impact, figures(doc$adverse_impact))
+    for (name in c("p_undefined", "p_above_1_25", "p_below_0_8", "skipped_pool_weight")) {
+      expect_identical(x[[name]], figures(doc[name])[[1]], label = name)
+    }
+  })
+}
+
+test_that("a refused problem carries the command line's message", {
+  skip_if_not_installed("jsonlite")
+  for (input in c("1 5 -0.5 0.3", "20 25 -0.5 0.3", "20 5 -0.5 0", "20 5 -0.5 1.5")) {
+    p <- as.numeric(strsplit(input, " ")[[1]])
+    expect_error(ai_distribution(p[1], p[2], p[3], p[4]), cli("json", input)$error, fixed = TRUE,
+                 class = "torvan_error")
+  }
+})

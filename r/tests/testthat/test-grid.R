@@ -1,0 +1,33 @@
+problems <- data.frame(id = c("a", "b", "c", "d", "e"), ntot = c(10, 12, 1, 15, 12),
+                       nhire = c(3, 4, 1, 5, 4), esize = c(0, -0.5, 0, -1, -0.5),
+                       prop = c(0.5, 0.3, 0.5, 0.2, NA), minority = c(NA, NA, NA, NA, 4))
+
+test_that("a grid spread over two workers equals the sequential grid", {
+  skip_if_not_installed("future")
+  old <- future::plan(future::sequential)
+  on.exit(future::plan(old), add = TRUE)
+  sequential <- ai_grid(problems)
+  future::plan(future::multisession, workers = 2)
+  expect_identical(ai_grid(problems), sequential)
+})
+
+test_that("each grid row holds its problem's figures, or its error", {
+  grid <- ai_grid(problems)
+  expect_identical(grid[, names(problems)], problems)
+  expect_identical(grid$completed, c(TRUE, TRUE, FALSE, TRUE, TRUE))
+  expect_identical(grid$error, c(NA, NA, "ntot = 1 must be at least 2", NA, NA))
+  x <- ai_distribution(12, 4, -0.5, 0.3)
+  expect_identical(unlist(grid[2, c("mean", "variance", "sd", "p50", "fisher_exact")]),
+                   c(x$moments, x$percentiles["p50"], x$adverse_impact["fisher_exact"]))
+  expect_identical(grid$p_undefined[2], x$p_undefined)
+  expect_identical(grid$undefined_group_absent[2], unname(x$undefined["group_absent"]))
+  known <- ai_distribution(12, 4, -0.5, NA, minority = 4)
+  expect_identical(grid$p95[5], unname(known$percentiles["p95"]))
+  expect_true(all(is.na(grid[3, c("mean", "p_undefined", "p95", "z_test")])))
+})
+
+test_that("a grid without the problem columns is an error, an empty one has no rows", {
+  expect_error(ai_grid(problems[, c("ntot", "nhire", "id")]), "lacks the columns esize, prop",
+               class = "torvan_error")
+  expect_identical(nrow(ai_grid(problems[0, ])), 0L)
+})
