@@ -50,7 +50,7 @@ bool option_value(const std::vector<std::string> &args, std::size_t &i, const st
 
 std::string check(options &o, bool format_given) {
   if (o.minority >= 0 && !format_given && !o.batch) o.format = output_format::summary;
-  if (o.minority >= 0 && o.format == output_format::report)
+  if (o.minority >= 0 && o.format == output_format::report && !o.batch)
     return "the classic report describes binomial pools; with --minority use --format summary, "
            "csv, json or joint";
   if (o.batch && o.format != output_format::report && o.format != output_format::json)

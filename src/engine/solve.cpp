@@ -57,7 +57,7 @@ std::optional<std::string> refusal(const problem &p, const solve_options &opt) {
   else if (mixed && !(p.prop > 0.0 && p.prop < 1.0))
     std::snprintf(msg, sizeof msg, "prop = %.17g must lie strictly between 0 and 1", p.prop);
   else if (!mixed && opt.minority > p.ntot)
-    std::snprintf(msg, sizeof msg, "--minority %d must lie between 0 and ntot = %d", opt.minority,
+    std::snprintf(msg, sizeof msg, "minority = %d must lie between 0 and ntot = %d", opt.minority,
                   p.ntot);
   else if (!(opt.alpha > 0.0 && opt.alpha < 1.0))
     std::snprintf(msg, sizeof msg, "alpha = %.17g must lie strictly between 0 and 1", opt.alpha);

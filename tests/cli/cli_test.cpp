@@ -106,10 +106,14 @@ TEST(Cli, KnownPoolAndAlpha) {
   EXPECT_EQ(summary.status, 0);
   EXPECT_TRUE(summary.out.starts_with("TORVAN: sampling distribution")) << summary.out;
   EXPECT_NE(summary.out.find("known, 4 minority and 6 majority"), std::string::npos);
+  const run_result batch = run_torvan("10 3 0 0.5\n3 1 0 0.5\n", "--batch --minority 4");
+  EXPECT_EQ(batch.status, 1); // the second line's pool is too small
+  EXPECT_NE(batch.out.find("\"minority\":4"), std::string::npos) << batch.out;
+  EXPECT_NE(batch.out.find("minority = 4 must lie between 0 and ntot = 3"), std::string::npos);
   const run_result beyond = run_torvan("10 3 0 0.5\n", "--minority 11");
   EXPECT_EQ(beyond.status, 2);
   EXPECT_EQ(beyond.out, "");
-  EXPECT_EQ(beyond.err, "torvan: --minority 11 must lie between 0 and ntot = 10\n");
+  EXPECT_EQ(beyond.err, "torvan: minority = 11 must lie between 0 and ntot = 10\n");
   for (const char *alpha : {"1e-300", "0.999999999"}) {
     const run_result r = run_torvan("10 3 0 0.5\n", std::string("--format json --alpha ") + alpha);
     EXPECT_EQ(r.status, 0) << alpha;

@@ -54,7 +54,7 @@ test_that("a problem the library refuses is an error with its message", {
                   list(c(20, 5, Inf, 0.3), "esize = inf must be a finite number"),
                   list(c(20, 5, -0.5, 0), "prop = 0 must lie strictly between 0 and 1"),
                   list(c(20, 5, -0.5, NA), "prop = nan must lie strictly between 0 and 1"),
-                  list(c(20, 5, -0.5, 0.3, 21), "--minority 21 must lie between 0 and ntot = 20"),
+                  list(c(20, 5, -0.5, 0.3, 21), "minority = 21 must lie between 0 and ntot = 20"),
                   list(c(20, 5, -0.5, 0.3, NA, 1), "alpha = 1 must lie strictly between 0 and 1"))
   for (r in refused) {
     p <- r[[1]]
