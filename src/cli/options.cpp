@@ -129,14 +129,16 @@ PVAI and the cumulative probability CPVAI; then the moments and the CPU time.
 Methods (the same table and outputs; the digits are the method's):
   --method nested  the default: the classic nested integration. Reproduces
                  the classic report digit for digit; its own error is about
-                 1e-9 relative on small problems and up to 5e-5 relative
-                 (1e-8 in the cumulative column) on a few hundred
-                 applicants; it cannot follow a large positive esize
-                 (about 2 and above) and may give up there.
+                 1e-9 relative on small problems and, on a few hundred
+                 applicants, up to 5e-5 relative or 1e-8 absolute in a
+                 probability and 3e-8 in the cumulative column; it cannot
+                 follow a large positive esize (about 2 and above) and may
+                 give up there.
   --method direct  one integral per pool for all its outcomes at once: every
                  probability to 1e-11 relative (or 1e-16 absolute), the
                  cumulative column to 1e-12, any esize, and hundreds of
-                 times faster. Use it for large pools, grids and research
+                 times faster (200 50 -0.5 0.3 on one core: 12 s nested,
+                 0.015 s direct). Use it for large pools, grids and research
                  figures; use nested to reproduce classic reports.
 
 Adverse impact rules (probability that each flags the minority; an outcome
