@@ -159,24 +159,10 @@ py::object adverse_impact_of(const solution &s) {
   return d;
 }
 
-const char *kind_name(pool_event::kind k) {
-  switch (k) {
-    case pool_event::kind::inner_error:
-      return "inner_error";
-    case pool_event::kind::abnormal_return:
-      return "abnormal_return";
-    case pool_event::kind::accepted_as_one:
-      return "accepted_as_one";
-    case pool_event::kind::accuracy_shortfall:
-      return "accuracy_shortfall";
-  }
-  return "";
-}
-
 py::list events_of(const solution &s) {
   py::list out;
   for (const pool_event &e : s.events)
-    out.append(py::dict(py::arg("kind") = kind_name(e.what), py::arg("nmin") = e.nmin,
+    out.append(py::dict(py::arg("kind") = event_kind_name(e.what), py::arg("nmin") = e.nmin,
                         py::arg("code") = e.code, py::arg("t") = e.t, py::arg("smin") = e.smin,
                         py::arg("rmaj") = e.rmaj, py::arg("stored") = e.stored,
                         py::arg("raw") = e.raw));

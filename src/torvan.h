@@ -90,6 +90,9 @@ struct joint_entry {
   double probability = 0.0;
 };
 
+// The kind's name as the bindings and documents spell it ("inner_error", ...).
+const char *event_kind_name(pool_event::kind k);
+
 // How the pool loop ended.
 struct mix_status {
   bool gave_up = false; // an integral of pool nmin, outcome t (j majority hires) failed

@@ -24,20 +24,6 @@ std::optional<std::string> options_from(const std::string &method, int minority,
   return std::nullopt;
 }
 
-const char *kind_name(pool_event::kind k) {
-  switch (k) {
-    case pool_event::kind::inner_error:
-      return "inner_error";
-    case pool_event::kind::abnormal_return:
-      return "abnormal_return";
-    case pool_event::kind::accepted_as_one:
-      return "accepted_as_one";
-    case pool_event::kind::accuracy_shortfall:
-      return "accuracy_shortfall";
-  }
-  return "unknown";
-}
-
 Rcpp::List event_columns(const std::vector<pool_event> &events) {
   const auto n = static_cast<R_xlen_t>(events.size());
   Rcpp::CharacterVector kind(n);
@@ -45,7 +31,7 @@ Rcpp::List event_columns(const std::vector<pool_event> &events) {
   Rcpp::NumericVector stored(n), raw(n);
   for (R_xlen_t i = 0; i < n; ++i) {
     const pool_event &e = events[static_cast<std::size_t>(i)];
-    kind[i] = kind_name(e.what);
+    kind[i] = event_kind_name(e.what);
     nmin[i] = e.nmin;
     code[i] = e.code;
     t[i] = e.t;

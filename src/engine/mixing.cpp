@@ -60,12 +60,8 @@ std::vector<pool_job> pools_to_compute(int ntot, double prop, const mix_options 
 // The direct method's probabilities, in the nested method's order: ascending
 // majority hires, with the same ratios.
 pool_result direct_outcomes(int ntot, int nhire, int nmin, double esize) {
+  if (nmin == 0 || nmin == ntot) return one_group_pool();
   pool_result r;
-  if (nmin == 0 || nmin == ntot) {
-    r.ai = {UNDEF_AI};
-    r.pvs = {1.0};
-    return r;
-  }
   const int nmaj = ntot - nmin;
   const direct_result d = direct_pool(nmin, nmaj, nhire, esize);
   for (std::size_t k = d.prob.size(); k-- > 0;) {

@@ -117,18 +117,21 @@ pool_work::pool_work(double esize)
   ctx.inner = inner.get();
 }
 
+pool_result one_group_pool() {
+  pool_result r;
+  r.ai = {UNDEF_AI};
+  r.pvs = {1.0};
+  return r;
+}
+
 pool_result pool_outcomes(int ntot, int nhire, int nmin, pool_work &w) {
   return pool_outcomes(ntot, nhire, nmin, w, &fun);
 }
 
 pool_result pool_outcomes(int ntot, int nhire, int nmin, pool_work &w,
                           double (*outer)(double, void *)) {
+  if (nmin == 0 || nmin == ntot) return one_group_pool();
   pool_result r;
-  if (nmin == 0 || nmin == ntot) {
-    r.ai = {UNDEF_AI};
-    r.pvs = {1.0};
-    return r;
-  }
   const int nmaj = ntot - nmin;
   parblk &pb = w.ctx.pb;
   pb.nmin = nmin;

@@ -36,6 +36,10 @@ struct pool_result {
 // table forms its values, so the two agree bit for bit.
 double outcome_ratio(int nx, int ny, int nmin, int nmaj);
 
+// The one outcome of a pool without applicants of one group: an undefined
+// ratio, with probability 1.
+pool_result one_group_pool();
+
 // Outcomes of the pool with nmin minority applicants among ntot, nhire hired.
 pool_result pool_outcomes(int ntot, int nhire, int nmin, pool_work &w);
 

@@ -39,6 +39,20 @@ const char *method_name(ai_method m) {
   return m == ai_method::direct ? "direct" : "nested";
 }
 
+const char *event_kind_name(pool_event::kind k) {
+  switch (k) {
+    case pool_event::kind::inner_error:
+      return "inner_error";
+    case pool_event::kind::abnormal_return:
+      return "abnormal_return";
+    case pool_event::kind::accepted_as_one:
+      return "accepted_as_one";
+    case pool_event::kind::accuracy_shortfall:
+      return "accuracy_shortfall";
+  }
+  return "unknown";
+}
+
 std::optional<ai_method> method_named(const std::string &name) {
   if (name == "nested") return ai_method::nested;
   if (name == "direct") return ai_method::direct;
