@@ -84,10 +84,12 @@ mix_status mix_pools(int ntot, int nhire, double esize, double prop, const std::
   const std::vector<pool_job> jobs = pools_to_compute(ntot, prop, opt, status.skipped_weight);
   const int total = static_cast<int>(jobs.size());
   const int threads = std::max(1, std::min(opt.threads, total));
+  // Two integration workspaces of 25000 subintervals per worker: the nested
+  // method's alone; the direct method needs none of them.
   std::vector<std::unique_ptr<pool_work>> work;
-  work.reserve(static_cast<std::size_t>(threads));
-  for (int k = 0; k < threads; ++k)
-    work.push_back(std::make_unique<pool_work>(esize));
+  if (opt.method == ai_method::nested)
+    for (int k = 0; k < threads; ++k)
+      work.push_back(std::make_unique<pool_work>(esize));
 
   const auto compute = [&](int worker, int i) {
     if (opt.method == ai_method::direct) return direct_outcomes(ntot, nhire, jobs[i].nmin, esize);
