@@ -6,15 +6,7 @@
 #   bench/methods.sh            200 50 -0.5 0.3 both ways; the large problems direct only
 #   bench/methods.sh --quick    without the nested method
 set -euo pipefail
-cd "$(dirname "$0")/.."
-scripts/setup.sh
-command -v /usr/bin/time >/dev/null || {
-  sudo=(); [ "$(id -u)" -ne 0 ] && sudo=(sudo)
-  "${sudo[@]}" apt-get install -y -qq time >&2
-}
-bin=build/torvan
-tmp=$(mktemp -d)
-trap 'rm -rf "$tmp"' EXIT
+source "$(dirname "$0")/prelude.sh"
 
 cpu_of() { # problem method threads -> the best CPU seconds of $4 runs
   local best=""

@@ -3,15 +3,7 @@
 # and prints CPU seconds, wall seconds, peak RSS, the speed-up, and whether
 # the two reports are identical (CPU-time line aside).
 set -euo pipefail
-cd "$(dirname "$0")/.."
-scripts/setup.sh
-command -v /usr/bin/time >/dev/null || {
-  sudo=(); [ "$(id -u)" -ne 0 ] && sudo=(sudo)
-  "${sudo[@]}" apt-get install -y -qq time >&2
-}
-bin=build/torvan
-tmp=$(mktemp -d)
-trap 'rm -rf "$tmp"' EXIT
+source "$(dirname "$0")/prelude.sh"
 threads=$(nproc)
 
 measure() { # problem threads -> "cpu wall rss_kb", report in $tmp/out.$2
