@@ -144,6 +144,24 @@ struct ai_summary {
 };
 ai_summary summarize(const solution &s);
 
+// What a researcher reads off a distribution without its rows: the summary,
+// the adverse impact rules, how the pool loop ended and what happened on the
+// way. Everything a summary page, a grid cell or a planning row needs.
+struct figures {
+  ai_method method = ai_method::nested;
+  ai_summary summary{};
+  audit adverse_impact;
+  mix_status status;
+  std::vector<pool_event> events;
+};
+
+// Why the figures of a problem cannot be computed: as refusal(), except that
+// no table of ratios is needed, so no problem is too large for one.
+std::optional<std::string> figures_refusal(const problem &p, const solve_options &opt = {});
+
+// The figures of a problem that figures_refusal() accepts.
+figures solve_figures(const problem &p, const solve_options &opt = {});
+
 // The reason a computation gave up, as one sentence.
 std::string gave_up_reason(const mix_status &st);
 

@@ -59,7 +59,7 @@ std::optional<ai_method> method_named(const std::string &name) {
   return std::nullopt;
 }
 
-std::optional<std::string> refusal(const problem &p, const solve_options &opt) {
+std::optional<std::string> figures_refusal(const problem &p, const solve_options &opt) {
   char msg[256];
   const bool mixed = opt.minority < 0;
   if (p.ntot < 2)
@@ -76,8 +76,13 @@ std::optional<std::string> refusal(const problem &p, const solve_options &opt) {
   else if (!(opt.alpha > 0.0 && opt.alpha < 1.0))
     std::snprintf(msg, sizeof msg, "alpha = %.17g must lie strictly between 0 and 1", opt.alpha);
   else
-    return mixed ? too_large(p) : std::nullopt;
+    return std::nullopt;
   return std::string(msg);
+}
+
+std::optional<std::string> refusal(const problem &p, const solve_options &opt) {
+  if (auto why = figures_refusal(p, opt)) return why;
+  return opt.minority < 0 ? too_large(p) : std::nullopt;
 }
 
 namespace {
@@ -129,4 +134,9 @@ solution solve(const problem &p, const solve_options &opt) {
 
 ai_summary summarize(const solution &s) {
   return summarize(s.vai, s.pvai);
+}
+
+figures solve_figures(const problem &p, const solve_options &opt) {
+  solution s = solve(p, opt);
+  return {s.method, summarize(s), s.adverse_impact, s.status, std::move(s.events)};
 }
