@@ -110,14 +110,13 @@ py::dict table_of(const solution &s) {
   auto a = ai.mutable_unchecked<1>(), p = probability.mutable_unchecked<1>(),
        c = cumulative.mutable_unchecked<1>();
   auto d = defined.mutable_unchecked<1>();
-  double total = 0.0;
+  running_total total{s.method};
   for (py::ssize_t i = 0; i < n; ++i) {
     const double v = s.vai[static_cast<std::size_t>(i)];
     p(i) = s.pvai[static_cast<std::size_t>(i)];
-    total += p(i);
     d(i) = v != UNDEF_AI;
     a(i) = v != UNDEF_AI ? v : std::nan("");
-    c(i) = total;
+    c(i) = total.add(p(i));
   }
   py::dict t;
   t["ai"] = ai;

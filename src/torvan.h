@@ -116,6 +116,17 @@ struct solution {
   std::vector<joint_entry> joint; // when asked for: every outcome with non-zero probability
 };
 
+// The cumulative column, added up entry by entry in table order: a plain
+// running sum for the nested method, whose last digits are the classic
+// report's, and a compensated one for the direct method, whose tables of
+// millions of entries would otherwise drift by as many roundings.
+struct running_total {
+  ai_method method = ai_method::nested;
+  double sum = 0.0;
+  double carry = 0.0;
+  double add(double p); // adds p; returns the total so far
+};
+
 // Why a problem cannot be computed (ntot < 2, nhire outside 0 ... ntot, esize
 // not finite, prop not strictly between 0 and 1 when pools are mixed, a known
 // minority count outside 0 ... ntot, alpha not strictly between 0 and 1, or a

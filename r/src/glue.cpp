@@ -52,14 +52,13 @@ Rcpp::List table_columns(const solution &s) {
   const auto n = static_cast<R_xlen_t>(s.vai.size());
   Rcpp::NumericVector ai(n), probability(n), cumulative(n);
   Rcpp::LogicalVector defined(n);
-  double cum = 0.0;
+  running_total cum{s.method};
   for (R_xlen_t i = 0; i < n; ++i) {
     const auto k = static_cast<std::size_t>(i);
-    cum += s.pvai[k];
     defined[i] = s.vai[k] != UNDEF_AI;
     ai[i] = defined[i] ? s.vai[k] : NA_REAL;
     probability[i] = s.pvai[k];
-    cumulative[i] = cum;
+    cumulative[i] = cum.add(s.pvai[k]);
   }
   return Rcpp::List::create(Rcpp::Named("ai") = ai, Rcpp::Named("defined") = defined,
                             Rcpp::Named("probability") = probability,

@@ -91,8 +91,8 @@ void put_document(const options &o, const problem &p, const solve_options &so, c
   switch (o.format) {
     case output_format::report:
       if (!s.status.gave_up) {
-        const moments m = ai_moments(s.vai, s.pvai);
-        distribution_rows(s.vai, s.pvai, put);
+        const moments m = ai_moments(s.vai, s.pvai, s.method);
+        distribution_rows(s.vai, s.pvai, s.method, put);
         put(moments_lines(m.mean, m.var, m.sd));
       }
       put(cpu_time_lines(cpu));

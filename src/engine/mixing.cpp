@@ -8,7 +8,9 @@
 #include "engine/direct.h"
 #include "engine/ordered.h"
 #include "engine/table.h"
+#include "model/compensated.h"
 #include "model/lnbeta.h"
+#include "model/lnbinom.h"
 
 double pool_weight(int ntot, int nmin, double prop) {
   const double lp1 = std::log(prop) * nmin;
@@ -40,16 +42,48 @@ struct pool_job {
   double weight;
 };
 
+// The direct method's pools: the binomial weights from the mode outward on
+// either side while they pass the cut-off. Past it they only fall (the
+// binomial distribution is log-concave), and are added into `skipped` until
+// the next would not change the sum: a few dozen standard deviations, however
+// many compositions lie beyond.
+std::vector<pool_job> direct_pools(int ntot, double prop, double &skipped) {
+  const int mode = std::min(ntot, static_cast<int>(std::floor((ntot + 1.0) * prop)));
+  std::vector<pool_job> below, above;
+  compensated_sum beyond;
+  const auto walk = [&](int from, int step, std::vector<pool_job> &kept) {
+    int k = from;
+    for (; k >= 0 && k <= ntot; k += step) {
+      const double w = binom_probability(k, ntot, prop);
+      if (direct_weight_cutoff > w) break;
+      kept.push_back({k, w});
+    }
+    for (; k >= 0 && k <= ntot; k += step) {
+      const double w = binom_probability(k, ntot, prop);
+      if (w <= 1e-17 * beyond.value()) break;
+      beyond.add(w);
+    }
+  };
+  walk(mode - 1, -1, below);
+  walk(mode, +1, above);
+  skipped = beyond.value();
+  std::reverse(below.begin(), below.end());
+  below.insert(below.end(), above.begin(), above.end());
+  return below;
+}
+
 // The pools whose weight passes the cut-off, and the weight of the others.
+// The nested method keeps the weights of the classic report, from ln Gamma
+// differences, and looks at every composition.
 std::vector<pool_job> pools_to_compute(int ntot, double prop, const mix_options &opt,
                                        double &skipped) {
   std::vector<pool_job> jobs;
   skipped = 0.0;
   if (opt.minority >= 0) return {{opt.minority, 1.0}};
-  const double cutoff = opt.method == ai_method::direct ? direct_weight_cutoff : weight_cutoff;
+  if (opt.method == ai_method::direct) return direct_pools(ntot, prop, skipped);
   for (int nmin = 0; nmin <= ntot; ++nmin) {
     const double w = pool_weight(ntot, nmin, prop);
-    if (cutoff > w)
+    if (weight_cutoff > w)
       skipped += w;
     else
       jobs.push_back({nmin, w}); // a NaN weight is not skipped
@@ -91,6 +125,13 @@ mix_status mix_pools(int ntot, int nhire, double esize, double prop, const std::
     for (int k = 0; k < threads; ++k)
       work.push_back(std::make_unique<pool_work>(esize));
 
+  // The direct method's entries are added up with compensation: the undefined
+  // ratio and the common ones gather a term from nearly every pool, thousands
+  // of roundings in a plain sum. The nested method keeps the plain sum, whose
+  // last digits are the classic report's.
+  const bool compensated = opt.method == ai_method::direct;
+  std::vector<double> carry(compensated ? pvai.size() : 0);
+
   const auto compute = [&](int worker, int i) {
     if (opt.method == ai_method::direct) return direct_outcomes(ntot, nhire, jobs[i].nmin, esize);
     return pool_outcomes(ntot, nhire, jobs[i].nmin, *work[worker]);
@@ -106,7 +147,12 @@ mix_status mix_pools(int ntot, int nhire, double esize, double prop, const std::
     }
     for (std::size_t t = 0; t < r.ai.size(); ++t) {
       const std::size_t e = match_entry(vai, r.ai[t]);
-      if (e < vai.size()) pvai[e] += r.pvs[t] * jobs[i].weight; // product first, then the sum
+      if (e == vai.size()) continue;
+      const double q = r.pvs[t] * jobs[i].weight; // product first, then the sum
+      if (compensated)
+        add_compensated(pvai[e], carry[e], q);
+      else
+        pvai[e] += q;
     }
     return true;
   };
@@ -114,5 +160,7 @@ mix_status mix_pools(int ntot, int nhire, double esize, double prop, const std::
     if (opt.progress) opt.progress(finished, total);
   };
   ordered_parallel<pool_result>(total, threads, compute, merge, progress);
+  for (std::size_t e = 0; e < carry.size(); ++e)
+    pvai[e] += carry[e];
   return status;
 }

@@ -16,12 +16,13 @@
 
 namespace {
 
-// The table and its accumulators take 16 bytes a candidate at most; a problem
-// that would need more than half the machine's memory is refused before
-// anything is allocated. Row numbers are 32-bit, which bounds the count too.
-std::optional<std::string> too_large(const problem &p) {
+// The table and its accumulators take 16 bytes a candidate at most, and the
+// direct method's compensated sums 8 more; a problem that would need more
+// than half the machine's memory is refused before anything is allocated.
+// Row numbers are 32-bit, which bounds the count too.
+std::optional<std::string> too_large(const problem &p, ai_method method) {
   const std::int64_t count = candidate_count(p.ntot, p.nhire);
-  const double need = 16.0 * static_cast<double>(count);
+  const double need = (method == ai_method::direct ? 24.0 : 16.0) * static_cast<double>(count);
   const double have =
       static_cast<double>(sysconf(_SC_PHYS_PAGES)) * static_cast<double>(sysconf(_SC_PAGE_SIZE));
   if (count <= INT32_MAX && need <= have / 2) return std::nullopt;
@@ -82,7 +83,7 @@ std::optional<std::string> figures_refusal(const problem &p, const solve_options
 
 std::optional<std::string> refusal(const problem &p, const solve_options &opt) {
   if (auto why = figures_refusal(p, opt)) return why;
-  return opt.minority < 0 ? too_large(p) : std::nullopt;
+  return opt.minority < 0 ? too_large(p, opt.method) : std::nullopt;
 }
 
 namespace {
@@ -133,7 +134,7 @@ solution solve(const problem &p, const solve_options &opt) {
 }
 
 ai_summary summarize(const solution &s) {
-  return summarize(s.vai, s.pvai);
+  return summarize(s.vai, s.pvai, s.method);
 }
 
 figures solve_figures(const problem &p, const solve_options &opt) {

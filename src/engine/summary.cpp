@@ -4,6 +4,8 @@
 #include <cmath>
 #include <limits>
 
+#include "model/compensated.h"
+
 namespace {
 
 constexpr double four_fifths = 0.8;
@@ -13,60 +15,74 @@ constexpr double threshold_reach = 1e-9;
 // The smallest defined value whose share of the defined probability, counted
 // from below, reaches q. Sums of many terms carry rounding, hence the slack.
 double percentile(const std::vector<double> &vai, const std::vector<double> &pvai, double pdef,
-                  double q) {
+                  double q, ai_method method) {
   if (!(pdef > 0.0)) return std::numeric_limits<double>::quiet_NaN();
-  double cum = 0.0;
+  running_total cum{method};
   double last = std::numeric_limits<double>::quiet_NaN();
   for (std::size_t i = 0; i < vai.size(); ++i) {
     if (vai[i] == UNDEF_AI) continue;
-    cum += pvai[i];
+    const double below = cum.add(pvai[i]);
     if (pvai[i] > 0.0) last = vai[i];
-    if (cum / pdef >= q - 1e-12 && pvai[i] > 0.0) return vai[i];
+    if (below / pdef >= q - 1e-12 && pvai[i] > 0.0) return vai[i];
   }
   return last;
 }
 
 } // namespace
 
-moments ai_moments(const std::vector<double> &vai, const std::vector<double> &pvai) {
-  double pdef = 0.0;
-  double s1 = 0.0;
+double running_total::add(double p) {
+  if (method == ai_method::nested) return sum += p;
+  add_compensated(sum, carry, p);
+  return sum + carry;
+}
+
+// Every sum runs in table order through a running_total: the nested method's
+// plain sums give the classic report's digits.
+moments ai_moments(const std::vector<double> &vai, const std::vector<double> &pvai,
+                   ai_method method) {
+  running_total pdef{method}, s1{method};
   for (std::size_t i = 0; i < vai.size(); ++i) {
     if (vai[i] == UNDEF_AI) continue;
-    pdef += pvai[i];
-    s1 += vai[i] * pvai[i];
+    pdef.add(pvai[i]);
+    s1.add(vai[i] * pvai[i]);
   }
-  const double mean = s1 / pdef;
-  double s2 = 0.0;
+  const double defined = pdef.add(0.0);
+  const double mean = s1.add(0.0) / defined;
+  running_total s2{method};
   for (std::size_t i = 0; i < vai.size(); ++i) {
     if (vai[i] == UNDEF_AI) continue;
     const double dv = vai[i] - mean;
-    s2 += dv * dv * pvai[i];
+    s2.add(dv * dv * pvai[i]);
   }
-  const double var = s2 / pdef;
+  const double var = s2.add(0.0) / defined;
   return {mean, var, std::sqrt(var)};
 }
 
-ai_summary summarize(const std::vector<double> &vai, const std::vector<double> &pvai) {
+ai_summary summarize(const std::vector<double> &vai, const std::vector<double> &pvai,
+                     ai_method method) {
   ai_summary s{};
-  const moments m = ai_moments(vai, pvai);
+  const moments m = ai_moments(vai, pvai, method);
   s.mean = m.mean;
   s.var = m.var;
   s.sd = m.sd;
-  double pdef = 0.0;
+  running_total undefined{method}, defined{method}, above{method}, below{method};
   for (std::size_t i = 0; i < vai.size(); ++i) {
     if (vai[i] == UNDEF_AI) {
-      s.p_undefined += pvai[i];
+      undefined.add(pvai[i]);
       continue;
     }
-    pdef += pvai[i];
-    if (vai[i] - five_fourths > threshold_reach) s.p_above += pvai[i];
-    if (four_fifths - vai[i] > threshold_reach) s.p_below += pvai[i];
+    defined.add(pvai[i]);
+    if (vai[i] - five_fourths > threshold_reach) above.add(pvai[i]);
+    if (four_fifths - vai[i] > threshold_reach) below.add(pvai[i]);
   }
-  s.p5 = percentile(vai, pvai, pdef, 0.05);
-  s.p25 = percentile(vai, pvai, pdef, 0.25);
-  s.p50 = percentile(vai, pvai, pdef, 0.50);
-  s.p75 = percentile(vai, pvai, pdef, 0.75);
-  s.p95 = percentile(vai, pvai, pdef, 0.95);
+  s.p_undefined = undefined.add(0.0);
+  s.p_above = above.add(0.0);
+  s.p_below = below.add(0.0);
+  const double pdef = defined.add(0.0);
+  s.p5 = percentile(vai, pvai, pdef, 0.05, method);
+  s.p25 = percentile(vai, pvai, pdef, 0.25, method);
+  s.p50 = percentile(vai, pvai, pdef, 0.50, method);
+  s.p75 = percentile(vai, pvai, pdef, 0.75, method);
+  s.p95 = percentile(vai, pvai, pdef, 0.95, method);
   return s;
 }

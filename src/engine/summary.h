@@ -4,7 +4,8 @@
 
 #include "torvan.h"
 
-// vai, pvai: a candidate table (ascending, UNDEF_AI last) and its probabilities.
+// vai, pvai: a candidate table (ascending, UNDEF_AI last) and its probabilities;
+// method: the one that computed them, which decides how sums are taken (running_total).
 
 // Expected value, variance and standard deviation of the AI ratio given that
 // it is defined; NaN when no probability lands on a defined value.
@@ -13,7 +14,9 @@ struct moments {
   double var;
   double sd;
 };
-moments ai_moments(const std::vector<double> &vai, const std::vector<double> &pvai);
+moments ai_moments(const std::vector<double> &vai, const std::vector<double> &pvai,
+                   ai_method method);
 
 // The moments, threshold probabilities and percentiles together.
-ai_summary summarize(const std::vector<double> &vai, const std::vector<double> &pvai);
+ai_summary summarize(const std::vector<double> &vai, const std::vector<double> &pvai,
+                     ai_method method);

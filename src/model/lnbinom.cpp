@@ -3,6 +3,7 @@
 
 #include <array>
 #include <cmath>
+#include <numbers>
 
 namespace {
 
@@ -38,22 +39,31 @@ double stirlerr(int n) {
          x;
 }
 
-double bd0(double x, double mean, double ln_mean) {
-  if (std::fabs(x - mean) < 0.1 * (x + mean)) {
+namespace {
+
+// bd0 in any floating type (see lnbinom.h).
+template <class real> real deviance(real x, real mean) {
+  if (std::fabs(x - mean) < real(0.1) * (x + mean)) {
     // x ln(x/m) + m - x = (x - m) v + 2x (v^3/3 + v^5/5 + ...), v = (x - m)/(x + m):
     // no cancellation between x ln(x/m) and x - m.
-    const double v = (x - mean) / (x + mean), v2 = v * v;
-    double s = (x - mean) * v;
-    double term = 2.0 * x * v;
+    const real v = (x - mean) / (x + mean), v2 = v * v;
+    real s = (x - mean) * v;
+    real term = 2 * x * v;
     for (int j = 1;; ++j) {
       term *= v2;
-      const double next = s + term / (2 * j + 1);
+      const real next = s + term / (2 * j + 1);
       if (next == s) return s;
       s = next;
     }
   }
-  const double ratio_log = mean > 1e-300 ? std::log(x / mean) : std::log(x) - ln_mean;
-  return x * ratio_log + mean - x;
+  return x * std::log(x / mean) + mean - x;
+}
+
+} // namespace
+
+double bd0(double x, double mean, double ln_mean) {
+  if (mean > 1e-300) return deviance(x, mean);
+  return x * (std::log(x) - ln_mean) + mean - x; // x is then far above the mean
 }
 
 double ln_binom(int k, int n, double p, double q, double ln_p, double ln_q) {
@@ -62,4 +72,17 @@ double ln_binom(int k, int n, double p, double q, double ln_p, double ln_q) {
   const double nd = n, kd = k, rd = n - k, ln_n = std::log(nd);
   return stirlerr(n) - stirlerr(k) - stirlerr(n - k) - bd0(kd, nd * p, ln_n + ln_p) -
          bd0(rd, nd * q, ln_n + ln_q) + 0.5 * std::log(nd / (two_pi * kd * rd));
+}
+
+double binom_probability(int k, int n, double p) {
+  using real = long double;
+  const real pe = p, qe = 1 - pe, nd = n;
+  if (k == 0) return static_cast<double>(std::exp(nd * std::log1p(-pe)));
+  if (k == n) return static_cast<double>(std::exp(nd * std::log(pe)));
+  const real kd = k, rd = n - k;
+  // stirlerr is within 1e-18 of its value in doubles: below 0.1 and accurate.
+  const real ln_b = static_cast<real>(stirlerr(n)) - stirlerr(k) - stirlerr(n - k) -
+                    deviance(kd, nd * pe) - deviance(rd, nd * qe) +
+                    0.5L * std::log(nd / (2 * std::numbers::pi_v<real> * kd * rd));
+  return static_cast<double>(std::exp(ln_b));
 }

@@ -24,3 +24,13 @@ double bd0(double x, double mean, double ln_mean);
 // passes p and q each to full relative accuracy (neither as one minus the
 // other) and their logarithms, finite even where p or q underflows.
 double ln_binom(int k, int n, double p, double q, double ln_p, double ln_q);
+
+// C(n, k) p^k (1 - p)^(n-k) for 0 <= k <= n, n >= 1 and 0 < p < 1 taken as
+// exact, to within a rounding or two of its own value even far into the
+// tails of a million trials. The same form as ln_binom, evaluated in extended
+// precision (64-bit significands on x86-64): in doubles the rounding of n p
+// and n (1 - p) shifts each deviance by (k - n p) roundings, and the
+// logarithm of a probability of 1e-20, itself near 46, carries a few of its
+// own roundings into the probability; both are far below a double's digits
+// here. The pool weights of the direct method come from it.
+double binom_probability(int k, int n, double p);

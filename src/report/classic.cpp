@@ -51,13 +51,12 @@ std::string row_line(int i, double vai, double pvai, double cpvai) {
 }
 
 void distribution_rows(const std::vector<double> &vai, const std::vector<double> &pvai,
-                       const std::function<void(const std::string &)> &write) {
+                       ai_method method, const std::function<void(const std::string &)> &write) {
   constexpr std::size_t rows_at_once = 4096;
   std::string out;
-  double cpvai = 0.0;
+  running_total cpvai{method};
   for (std::size_t i = 0; i < vai.size(); ++i) {
-    cpvai += pvai[i];
-    out += row_line(static_cast<int>(i + 1), vai[i], pvai[i], cpvai);
+    out += row_line(static_cast<int>(i + 1), vai[i], pvai[i], cpvai.add(pvai[i]));
     if ((i + 1) % rows_at_once == 0 || i + 1 == vai.size()) {
       write(out);
       out.clear();

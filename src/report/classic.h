@@ -20,8 +20,9 @@ std::string row_line(int i, double vai, double pvai, double cpvai);
 // One row per table entry, with the running cumulative probability, handed
 // to `write` a few thousand rows at a time: a table of millions of rows is
 // never held as text all at once.
+// The cumulative column is a running_total of the method that computed pvai.
 void distribution_rows(const std::vector<double> &vai, const std::vector<double> &pvai,
-                       const std::function<void(const std::string &)> &write);
+                       ai_method method, const std::function<void(const std::string &)> &write);
 std::string moments_lines(double mean, double var, double sd);
 std::string cpu_time_lines(double seconds);
 

@@ -25,16 +25,16 @@ nlohmann::ordered_json number(double v) {
 
 nlohmann::ordered_json rows(const solution &s) {
   nlohmann::ordered_json out = nlohmann::ordered_json::array();
-  double cum = 0.0;
+  running_total cum{s.method};
   for (std::size_t i = 0; i < s.vai.size(); ++i) {
-    cum += s.pvai[i];
+    const double below = cum.add(s.pvai[i]);
     const bool defined = s.vai[i] != UNDEF_AI;
     out.push_back(
         {{"n", i + 1},
          {"ai", defined ? nlohmann::ordered_json(s.vai[i]) : nlohmann::ordered_json(nullptr)},
          {"defined", defined},
          {"probability", s.pvai[i]},
-         {"cumulative", cum}});
+         {"cumulative", below}});
   }
   return out;
 }
@@ -84,12 +84,12 @@ std::string flag(bool b) {
 void csv_document(const solution &s, const std::function<void(const std::string &)> &write) {
   constexpr std::size_t rows_at_once = 4096;
   std::string out = csv_header;
-  double cum = 0.0;
+  running_total cum{s.method};
   for (std::size_t i = 0; !s.status.gave_up && i < s.vai.size(); ++i) {
-    cum += s.pvai[i];
+    const double below = cum.add(s.pvai[i]);
     const bool defined = s.vai[i] != UNDEF_AI;
     out += std::to_string(i + 1) + ',' + (defined ? g17(s.vai[i]) : "") + ',' +
-           (defined ? "true" : "false") + ',' + g17(s.pvai[i]) + ',' + g17(cum) + '\n';
+           (defined ? "true" : "false") + ',' + g17(s.pvai[i]) + ',' + g17(below) + '\n';
     if ((i + 1) % rows_at_once == 0) {
       write(out);
       out.clear();

@@ -125,7 +125,7 @@ TEST(Cli, KnownPoolAndAlpha) {
 // cumulative column ends at 1 to the report's twelve decimals.
 TEST(Cli, DirectReportsEndAtOne) {
   for (const char *input : {"12 3 3 0.5\n", "9 3 1.7 0.6\n", "200 50 -0.5 0.3\n", "50 10 -3 0.2\n",
-                            "30 10 8 0.4\n", "40 39 -6 0.5\n"}) {
+                            "30 10 8 0.4\n", "40 39 -6 0.5\n", "5000 10 8 0.01\n"}) {
     const run_result r = run_torvan(input, "--method direct");
     EXPECT_EQ(r.status, 0) << input;
     EXPECT_EQ(r.err, "") << input;

@@ -147,13 +147,13 @@ TEST(Mixing, TwoApplicantsOneHire) {
   EXPECT_EQ(pools, 3);
   EXPECT_NEAR(pvai[0], 0.25, 1e-9);
   EXPECT_NEAR(pvai[1], 0.75, 1e-9);
-  const moments m = ai_moments(vai, pvai);
+  const moments m = ai_moments(vai, pvai, ai_method::nested);
   EXPECT_EQ(m.mean, 0.0);
   EXPECT_EQ(m.var, 0.0);
 }
 
 TEST(Mixing, MomentsAreNaNWithoutDefinedProbability) {
-  const moments m = ai_moments({0.0, 1.0, UNDEF_AI}, {0.0, 0.0, 1.0});
+  const moments m = ai_moments({0.0, 1.0, UNDEF_AI}, {0.0, 0.0, 1.0}, ai_method::nested);
   EXPECT_TRUE(std::isnan(m.mean) && std::isnan(m.var) && std::isnan(m.sd));
 }
 

@@ -206,3 +206,31 @@ TEST(Solve, DirectWithinTheNestedReportsError) {
 }
 
 } // namespace
+
+// The direct method's whole problems, pools of up to 5000 applicants with
+// their weights from the binomial distribution: the probabilities add up to
+// 1 within 1e-13 (summed in extended precision here, so that the test's own
+// sum does not drift), and so the cumulative column ends at 1 to the
+// report's twelve decimals.
+TEST(Solve, DirectProblemsSumToOne) {
+  const problem cases[] = {{5000, 10, 8.0, 0.01},  {5000, 2500, -8.0, 0.5},
+                           {3000, 30, -1.0, 0.02}, {2000, 1990, 2.0, 0.9},
+                           {1000, 300, 0.0, 0.3},  {4000, 400, -0.5, 0.999}};
+  solve_options opt;
+  opt.method = ai_method::direct;
+  opt.threads = 2;
+  for (const problem &p : cases) {
+    const solution s = solve(p, opt);
+    ASSERT_FALSE(s.status.gave_up);
+    long double exact = s.status.skipped_weight;
+    running_total cumulative{s.method};
+    double last = 0.0;
+    for (double q : s.pvai) {
+      exact += q;
+      last = cumulative.add(q);
+    }
+    EXPECT_NEAR(static_cast<double>(exact), 1.0, 1e-13) << p.ntot << " " << p.nhire;
+    EXPECT_NEAR(last, 1.0, 1e-13) << p.ntot << " " << p.nhire;
+    EXPECT_LT(s.status.skipped_weight, 1e-14);
+  }
+}

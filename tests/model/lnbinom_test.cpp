@@ -6,7 +6,10 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <fstream>
 #include <numbers>
+#include <sstream>
+#include <string>
 
 namespace {
 
@@ -70,3 +73,30 @@ TEST(NormalTails, BothTailsAndLogsFarOut) {
 }
 
 } // namespace
+
+// Pool weights against 40-digit values (tests/data/binomial/make_weights.py)
+// for ntot from 10 to 10^6 and prop from 0.001 to 0.999: at the mode, and out
+// to the last pool above 1e-20 on either side.
+TEST(LnBinom, ExactProportionMatchesFortyDigitWeights) {
+  std::ifstream in(std::string(TORVAN_TEST_DATA) + "/binomial/weights.tsv");
+  ASSERT_TRUE(in) << "weights.tsv not found";
+  std::string line;
+  std::getline(in, line); // header
+  int cases = 0;
+  double worst = 0.0;
+  while (std::getline(in, line)) {
+    std::istringstream fields(line);
+    int n = 0, k = 0;
+    double p = 0.0;
+    std::string weight;
+    fields >> n >> p >> k >> weight;
+    const double want = std::stod(weight);
+    const double got = binom_probability(k, n, p);
+    const double rel = std::fabs(got - want) / want;
+    worst = std::max(worst, rel);
+    EXPECT_LT(rel, 1e-14) << "n " << n << " k " << k << " p " << p;
+    ++cases;
+  }
+  EXPECT_EQ(cases, 252);
+  RecordProperty("worst_relative_error", std::to_string(worst));
+}

@@ -24,7 +24,7 @@ using json = nlohmann::ordered_json;
 TEST(Summary, ThresholdsCountNearValuesAsEqual) {
   const vec vai{0.5, 0.8 - 2e-9, 0.8 - 5e-10, 1.0, 1.25 + 5e-10, 1.25 + 2e-9, 3.0, UNDEF_AI};
   const vec pvai{0.01, 0.02, 0.04, 0.08, 0.16, 0.32, 0.07, 0.30};
-  const ai_summary s = summarize(vai, pvai);
+  const ai_summary s = summarize(vai, pvai, ai_method::nested);
   EXPECT_DOUBLE_EQ(s.p_below, 0.01 + 0.02);
   EXPECT_DOUBLE_EQ(s.p_above, 0.32 + 0.07);
   EXPECT_DOUBLE_EQ(s.p_undefined, 0.30);
@@ -34,11 +34,11 @@ TEST(Summary, PercentilesOfTheDefinedRatio) {
   // Given that it is defined, the ratio is 0 w.p. 0.1, 1 w.p. 0.5, 2 w.p. 0.4.
   const vec vai{0.0, 0.5, 1.0, 2.0, UNDEF_AI};
   const vec pvai{0.05, 0.0, 0.25, 0.2, 0.5};
-  const ai_summary s = summarize(vai, pvai);
+  const ai_summary s = summarize(vai, pvai, ai_method::nested);
   EXPECT_EQ(s.p5, 0.0);
   EXPECT_EQ(s.p50, 1.0); // reached exactly at 1: 0.1 + 0.5 >= 0.5
   EXPECT_EQ(s.p95, 2.0);
-  const ai_summary none = summarize({0.0, UNDEF_AI}, {0.0, 1.0});
+  const ai_summary none = summarize({0.0, UNDEF_AI}, {0.0, 1.0}, ai_method::nested);
   EXPECT_TRUE(std::isnan(none.p5) && std::isnan(none.p50) && std::isnan(none.p95));
 }
 
