@@ -22,6 +22,7 @@
 #include "engine/direct.h"
 
 #include <algorithm>
+#include <climits>
 #include <cmath>
 #include <cstddef>
 #include <span>
@@ -39,6 +40,9 @@ constexpr double ln_tail_mass = -48.35428695287496;   // ln 1e-21, see score_ran
 // Both tail bounds are below 1e-21 this far beyond the means (for pools below
 // 1e5): the bisection starts from there.
 constexpr double score_reach = 40.0;
+// Nodes, evenly spread over the score range, that find the outcomes to
+// integrate before the integrator's own nodes widen them if need be.
+constexpr int scan_nodes = 64;
 
 // 1e-13 relative leaves a wide margin under the 1e-12 that sums of outcomes
 // need. Twelve-point rules on four first panels met it on every pool tried
@@ -51,6 +55,20 @@ struct pool {
   int n1, n0, h, xlo, xhi;
   double esize;
   std::vector<double> ln_ratio, up, down; // ln R, R, 1 / R
+};
+
+// The outcomes x = lo ... hi that are integrated, and the outcomes that the
+// densities reached, those above the negligible level, at the nodes seen.
+struct window {
+  int lo, hi;
+};
+struct reach {
+  int lo = INT_MAX, hi = INT_MIN;
+  void add(int x) {
+    lo = std::min(lo, x);
+    hi = std::max(hi, x);
+  }
+  bool within(window w) const { return lo > hi || (w.lo <= lo && hi <= w.hi); }
 };
 
 pool make_pool(int n1, int n0, int h, double esize) {
@@ -66,8 +84,9 @@ pool make_pool(int n1, int n0, int h, double esize) {
   return p;
 }
 
-// Writes the integrand of every outcome at t into out (index x - xlo).
-void outcome_densities(const pool &p, double t, std::span<double> out) {
+// Writes the integrand of every outcome of the window win at t into out (index
+// x - win.lo) and records in r the outcomes whose density is not negligible.
+void outcome_densities(const pool &p, double t, window win, std::span<double> out, reach &r) {
   std::fill(out.begin(), out.end(), 0.0);
   const normal_tails m = normal_tails_at(t - p.esize), w = normal_tails_at(t);
   const double ln_q = (m.lnsf - m.lncdf) + (w.lncdf - w.lnsf);
@@ -83,19 +102,23 @@ void outcome_densities(const pool &p, double t, std::span<double> out) {
   // q overflows only where the mode is xhi, and underflows only where it is
   // xlo: then the walk that would use it does not run.
   const double q = std::exp(ln_q), q_inv = 1.0 / q;
+  const auto put = [&](int x, double g) {
+    r.add(x);
+    if (x >= win.lo && x <= win.hi) out[static_cast<std::size_t>(x - win.lo)] = density(x, g);
+  };
   const double g_mode = std::exp(ln_g);
-  out[static_cast<std::size_t>(mode - p.xlo)] = density(mode, g_mode);
+  put(mode, g_mode);
   double g = g_mode;
   for (int x = mode + 1; x <= p.xhi; ++x) {
     g *= p.up[static_cast<std::size_t>(x - 1 - p.xlo)] * q;
     if (g < negligible) break;
-    out[static_cast<std::size_t>(x - p.xlo)] = density(x, g);
+    put(x, g);
   }
   g = g_mode;
   for (int x = mode - 1; x >= p.xlo; --x) {
     g *= p.down[static_cast<std::size_t>(x - p.xlo)] * q_inv;
     if (g < negligible) break;
-    out[static_cast<std::size_t>(x - p.xlo)] = density(x, g);
+    put(x, g);
   }
 }
 
@@ -149,7 +172,7 @@ range score_range(const pool &p) {
 
 } // namespace
 
-direct_result direct_pool(int n1, int n0, int h, double esize) {
+direct_result direct_outcomes_kept(int n1, int n0, int h, double esize) {
   if (n1 <= 0 || n0 <= 0 || h < 0 || h > n1 + n0)
     throw std::invalid_argument("direct_pool: needs n1 > 0, n0 > 0, 0 <= h <= n1 + n0");
   direct_result r;
@@ -160,12 +183,36 @@ direct_result direct_pool(int n1, int n0, int h, double esize) {
   }
   const pool p = make_pool(n1, n0, h, esize);
   const range lim = score_range(p);
-  const vquad_result q =
-      vquad([&p](double t, std::span<double> out) { outcome_densities(p, t, out); },
-            p.xhi - p.xlo + 1, lim.lo, lim.hi, quadrature);
-  r.prob = q.value;
-  r.accurate = q.converged;
-  r.worst_error = q.worst;
-  r.evaluations = q.evaluations;
+  // The window starts as the outcomes reached at a few nodes across the range
+  // and grows to all that the integrator's nodes reached, until it holds
+  // them: then the result is what integrating every outcome would give, bit
+  // for bit, since the outcomes outside it are exactly 0 at every node.
+  reach seen;
+  for (int i = 0; i <= scan_nodes; ++i) {
+    const double t = lim.lo + (lim.hi - lim.lo) * i / scan_nodes;
+    outcome_densities(p, t, {1, 0}, {}, seen);
+  }
+  if (seen.lo > seen.hi) seen.add(p.xlo);
+  for (;;) {
+    const window w{seen.lo, seen.hi};
+    const vquad_result q =
+        vquad([&](double t, std::span<double> out) { outcome_densities(p, t, w, out, seen); },
+              w.hi - w.lo + 1, lim.lo, lim.hi, quadrature);
+    r.evaluations += q.evaluations;
+    if (!seen.within(w)) continue;
+    r.xlo = w.lo;
+    r.prob = q.value;
+    r.accurate = q.converged;
+    r.worst_error = q.worst;
+    return r;
+  }
+}
+
+direct_result direct_pool(int n1, int n0, int h, double esize) {
+  direct_result kept = direct_outcomes_kept(n1, n0, h, esize);
+  direct_result r = kept;
+  r.xlo = std::max(0, h - n0);
+  r.prob.assign(static_cast<std::size_t>(std::min(h, n1) - r.xlo + 1), 0.0);
+  std::copy(kept.prob.begin(), kept.prob.end(), r.prob.begin() + (kept.xlo - r.xlo));
   return r;
 }

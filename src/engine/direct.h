@@ -26,3 +26,10 @@ struct direct_result {
 // Requires n1 > 0, n0 > 0 and 0 <= h <= n1 + n0 (throws std::invalid_argument
 // otherwise). Thread-safe; no shared state.
 direct_result direct_pool(int n1, int n0, int h, double esize);
+
+// The same, but prob holds only the outcomes whose integrand rose above the
+// negligible level (1e-50 for the binomial factor) anywhere in the score
+// range; those outside are exactly 0 in direct_pool's result too. Work and
+// memory grow with these outcomes, a few dozen standard deviations of X,
+// rather than with min(h, n1).
+direct_result direct_outcomes_kept(int n1, int n0, int h, double esize);

@@ -94,10 +94,11 @@ std::vector<pool_job> pools_to_compute(int ntot, double prop, const mix_options 
 // The direct method's probabilities, in the nested method's order: ascending
 // majority hires, with the same ratios.
 pool_result direct_outcomes(int ntot, int nhire, int nmin, double esize) {
-  if (nmin == 0 || nmin == ntot) return one_group_pool();
+  if (nmin == 0 || nmin == ntot) return one_group_pool(nmin == ntot ? nhire : 0);
   pool_result r;
   const int nmaj = ntot - nmin;
-  const direct_result d = direct_pool(nmin, nmaj, nhire, esize);
+  const direct_result d = direct_outcomes_kept(nmin, nmaj, nhire, esize);
+  r.fewest = d.xlo;
   for (std::size_t k = d.prob.size(); k-- > 0;) {
     const int nx = d.xlo + static_cast<int>(k);
     r.ai.push_back(outcome_ratio(nx, nhire - nx, nmin, nmaj));

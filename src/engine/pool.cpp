@@ -99,6 +99,7 @@ void outcomes(int nhire, int nmin, int nmaj, int jlo, const std::vector<double> 
     r.pvs[t] = t == 0 ? prob[0] : prob[t] - prob[t - 1];
     r.ai[t] = outcome_ratio(nx, ny, nmin, nmaj);
   }
+  r.fewest = nx + 1;
 }
 
 } // namespace
@@ -117,8 +118,9 @@ pool_work::pool_work(double esize)
   ctx.inner = inner.get();
 }
 
-pool_result one_group_pool() {
+pool_result one_group_pool(int hires) {
   pool_result r;
+  r.fewest = hires;
   r.ai = {UNDEF_AI};
   r.pvs = {1.0};
   return r;
@@ -130,7 +132,7 @@ pool_result pool_outcomes(int ntot, int nhire, int nmin, pool_work &w) {
 
 pool_result pool_outcomes(int ntot, int nhire, int nmin, pool_work &w,
                           double (*outer)(double, void *)) {
-  if (nmin == 0 || nmin == ntot) return one_group_pool();
+  if (nmin == 0 || nmin == ntot) return one_group_pool(nmin == ntot ? nhire : 0);
   pool_result r;
   const int nmaj = ntot - nmin;
   parblk &pb = w.ctx.pb;

@@ -24,6 +24,7 @@ struct pool_work {
 struct pool_result {
   std::vector<double> ai;         // AI ratio of each outcome (UNDEF_AI when undefined)
   std::vector<double> pvs;        // probability of each outcome
+  int fewest = 0;                 // minority hires of the last outcome
   std::vector<pool_event> events; // in the order they happened (nmin left 0 here)
   bool gave_up = false;           // an integral could not be accepted: no outcomes
   int failed_t = 0;               // which outcome (1-based) and how many majority hires
@@ -37,8 +38,8 @@ struct pool_result {
 double outcome_ratio(int nx, int ny, int nmin, int nmaj);
 
 // The one outcome of a pool without applicants of one group: an undefined
-// ratio, with probability 1.
-pool_result one_group_pool();
+// ratio, with probability 1; `hires` minority hires (all of them or none).
+pool_result one_group_pool(int hires);
 
 // Outcomes of the pool with nmin minority applicants among ntot, nhire hired.
 pool_result pool_outcomes(int ntot, int nhire, int nmin, pool_work &w);

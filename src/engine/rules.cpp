@@ -28,9 +28,32 @@ bool comparable(int n1, int n0, int h) {
   return n1 > 0 && n0 > 0 && h > 0 && h < n1 + n0;
 }
 
-std::vector<rule_flags> flags_of(int n1, int n0, int h, double alpha, double z) {
+// R(x) = P(X = x + 1) / P(X = x) of the hypergeometric distribution.
+double term_ratio(int n1, int n0, int h, int x) {
+  return static_cast<double>(n1 - x) * (h - x) / (static_cast<double>(x + 1) * (n0 - h + x + 1));
+}
+
+// P(X < xa), from xa - 1 downward, as far as it can still matter: until it
+// passes `limit` (then P(X <= x) does for every x >= xa too), or until the
+// terms, falling faster than geometrically below the mode, no longer change
+// it. ln_term = ln P(X = xa). From the lowest outcome it is 0.
+double tail_below(int n1, int n0, int h, int xa, double ln_term, double limit) {
   const int xlo = std::max(0, h - n0);
-  const int xhi = std::min(h, n1);
+  double tail = 0.0;
+  for (int x = xa - 1; x >= xlo && tail <= limit; --x) {
+    const double r = term_ratio(n1, n0, h, x);
+    ln_term -= std::log(r);
+    const double term = std::exp(ln_term);
+    if (r > 1.0 && term < 1e-17 * tail) break;
+    tail += term;
+  }
+  return tail;
+}
+
+// The flags of the outcomes x = xa ... xb of the pool.
+std::vector<rule_flags> flags_of(int n1, int n0, int h, double alpha, double z, int xa, int xb) {
+  const int xlo = xa;
+  const int xhi = xb;
   std::vector<rule_flags> flags(static_cast<std::size_t>(xhi - xlo) + 1, rule_flags{});
   if (!comparable(n1, n0, h)) return flags;
 
@@ -45,7 +68,7 @@ std::vector<rule_flags> flags_of(int n1, int n0, int h, double alpha, double z) 
   // past it, so the remaining terms are not needed.
   double ln_term =
       gsl_sf_lnchoose(n1, xlo) + gsl_sf_lnchoose(n0, h - xlo) - gsl_sf_lnchoose(n1 + n0, h);
-  double tail = 0.0;
+  double tail = tail_below(n1, n0, h, xlo, ln_term, tail_limit);
   for (int x = xlo; x <= xhi; ++x) {
     // 64-bit: x n0 and y n1 reach ntot^2 / 4.
     const std::int64_t xn0 = static_cast<std::int64_t>(x) * n0;
@@ -59,8 +82,7 @@ std::vector<rule_flags> flags_of(int n1, int n0, int h, double alpha, double z) 
     if (tail <= tail_limit) {
       tail += std::exp(ln_term);
       f.fisher_exact = tail <= tail_limit;
-      ln_term += std::log(static_cast<double>(n1 - x) * (h - x) /
-                          (static_cast<double>(x + 1) * (n0 - h + x + 1)));
+      ln_term += std::log(term_ratio(n1, n0, h, x));
     }
     // r1 / r0 = x n0 / (y n1): exactly 1 when the rates are equal.
     const double ratio = static_cast<double>(xn0) / static_cast<double>(yn1);
@@ -79,7 +101,7 @@ double total(const std::vector<double> &prob) {
 } // namespace
 
 std::vector<rule_flags> pool_flags(int n1, int n0, int h, double alpha) {
-  return flags_of(n1, n0, h, alpha, critical_z(alpha));
+  return flags_of(n1, n0, h, alpha, critical_z(alpha), std::max(0, h - n0), std::min(h, n1));
 }
 
 audit_tally::audit_tally(int ntot, int nhire, double alpha)
@@ -101,7 +123,8 @@ void audit_tally::add_pool(int n1, double weight, int xlo, const std::vector<dou
     return;
   }
 
-  const std::vector<rule_flags> flags = flags_of(n1, n0, nhire_, a_.alpha, z_);
+  const int last = xlo + static_cast<int>(prob.size()) - 1;
+  const std::vector<rule_flags> flags = flags_of(n1, n0, nhire_, a_.alpha, z_, xlo, last);
   for (std::size_t k = 0; k < prob.size(); ++k) {
     const rule_flags &f = flags[k];
     const double q = weight * prob[k];

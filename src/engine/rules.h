@@ -42,7 +42,8 @@ public:
   audit_tally(int ntot, int nhire, double alpha); // needs 0 <= nhire <= ntot, 0 < alpha < 1
 
   // prob[k] = P(X = xlo + k | pool with n1 minority applicants), for every
-  // outcome: xlo = max(0, nhire - n0) and prob.size() = min(nhire, n1) - xlo + 1.
+  // outcome from xlo = max(0, nhire - n0) to min(nhire, n1), or for a run of
+  // them within that range outside which the probabilities are negligible.
   // weight = the pool's probability (1 for a known pool).
   void add_pool(int n1, double weight, int xlo, const std::vector<double> &prob);
 

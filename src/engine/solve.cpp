@@ -103,7 +103,7 @@ struct pool_sink {
     }
     if (r.gave_up) return;
     // The pool's outcomes run in ascending majority hires, so descending x.
-    const int xlo = std::max(0, p.nhire - (p.ntot - nmin));
+    const int xlo = r.fewest;
     const std::vector<double> prob(r.pvs.rbegin(), r.pvs.rend());
     tally.add_pool(nmin, weight, xlo, prob);
     if (!opt.keep_joint) return;
