@@ -164,7 +164,13 @@ struct figures {
   audit adverse_impact;
   mix_status status;
   std::vector<pool_event> events;
+  // Outcomes of the computed pools too improbable to matter, left out of the
+  // figures (beside the pools below the cut-off, status.skipped_weight).
+  double skipped_outcome_weight = 0.0;
 };
+
+// The figures read off a computed distribution.
+figures figures_of(const solution &s);
 
 // Why the figures of a problem cannot be computed: as refusal(), except that
 // no table of ratios is needed, so no problem is too large for one.
@@ -187,3 +193,6 @@ struct run_facts {
 std::string json_text(const problem &p, const solve_options &opt, const solution &s,
                       const run_facts &facts, int indent);
 std::string json_error_text(const std::string &error, int indent);
+// The same without rows, from the figures alone (as --rows none writes it).
+std::string json_text(const problem &p, const solve_options &opt, const figures &f,
+                      const run_facts &facts, int indent);

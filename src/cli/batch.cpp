@@ -61,14 +61,25 @@ std::string first_line(const char *message) {
   return m.substr(0, m.find('\n'));
 }
 
-batch_result solve_line(const batch_line &line, const solve_options &opt) {
+batch_result solve_line(const batch_line &line, const solve_options &opt, bool rows) {
   batch_result r{"", "", true};
   nlohmann::ordered_json doc;
   problem p;
+  const auto why = [&] { return rows ? refusal(p, opt) : figures_refusal(p, opt); };
   if (const read_error e = parse(line.text, p); e != read_error::none) {
     doc = json_error(first_line(read_error_message(e)));
-  } else if (const auto why = refusal(p, opt)) {
-    doc = json_error(*why);
+  } else if (const auto bad = figures_refusal(p, opt)) {
+    doc = json_error(*bad);
+  } else if (const auto omitted = why(); omitted || !rows) {
+    // The figures alone: no rows asked for, or no room for the table.
+    const double t0 = thread_cpu_seconds();
+    const auto to_err = [&](const std::string &d) { r.err += d; };
+    notice_limiter notices(to_err);
+    const figures f = solve_figures(p, opt);
+    render_events(f.events, to_err, notices, to_err);
+    doc = json_document(p, opt, f, {1, thread_cpu_seconds() - t0},
+                        {nullptr, omitted ? *omitted : ""});
+    r.failed = f.status.gave_up;
   } else {
     const double t0 = thread_cpu_seconds();
     const auto to_err = [&](const std::string &d) { r.err += d; };
@@ -88,12 +99,14 @@ batch_result solve_line(const batch_line &line, const solve_options &opt) {
 } // namespace
 
 int run_batch(std::FILE *in, std::FILE *out, std::FILE *err, const solve_options &line_options,
-              int threads) {
+              bool rows, int threads) {
   const std::vector<batch_line> lines = read_lines(in);
   bool any_failed = false;
   ordered_parallel<batch_result>(
       static_cast<int>(lines.size()), threads,
-      [&](int, int i) { return solve_line(lines[static_cast<std::size_t>(i)], line_options); },
+      [&](int, int i) {
+        return solve_line(lines[static_cast<std::size_t>(i)], line_options, rows);
+      },
       [&](int, batch_result &r) {
         std::fputs(r.err.c_str(), err);
         std::fputs(r.json.c_str(), out);

@@ -11,6 +11,7 @@
 // document with an "error" field and the batch goes on. Returns the exit
 // status: 0, or 1 when any line failed; 4 when the output could not be written.
 // Every line is computed with `line_options` (one thread each); `threads`
-// lines are computed at once.
+// lines are computed at once. rows: documents carry the table's rows (where
+// the table fits: otherwise "rows": null and the reason, and the figures).
 int run_batch(std::FILE *in, std::FILE *out, std::FILE *err, const solve_options &line_options,
-              int threads);
+              bool rows, int threads);

@@ -104,12 +104,39 @@ void put_document(const options &o, const problem &p, const solve_options &so, c
       put(json_document(p, so, s, {so.threads, cpu}).dump(2) + "\n");
       break;
     case output_format::summary:
-      put(summary_page(p, so, s));
+      put(summary_page(p, so, figures_of(s)));
       break;
     case output_format::joint:
       put(joint_document(p, so, s));
       break;
   }
+}
+
+// One problem's figures without the table: the summary page, or JSON without
+// rows (saying why when rows were asked for).
+int run_figures(const options &o, const problem &p, solve_options &so, double t0,
+                const std::string &rows_omitted) {
+  progress_line bar(stderr);
+  const auto to_stderr = [&](const std::string &s) {
+    bar.erase();
+    put_err(s);
+  };
+  notice_limiter notices(to_stderr);
+  so.progress = [&](int d, int t) { bar.update(d, t); };
+  const figures f = solve_figures(p, so);
+  bar.erase();
+  render_events(f.events, to_stderr, notices, to_stderr);
+  if (o.format == output_format::summary)
+    put(summary_page(p, so, f));
+  else
+    put(json_document(p, so, f, {so.threads, process_cpu_seconds() - t0}, {nullptr, rows_omitted})
+            .dump(2) +
+        "\n");
+  if (f.status.gave_up) {
+    fail_line(gave_up_reason(f.status));
+    return gave_up;
+  }
+  return ok;
 }
 
 // One problem from standard input, in the chosen format.
@@ -129,11 +156,22 @@ int run_single(const options &o, int threads) {
   const bool report = o.format == output_format::report;
   if (report) put(banner() + problem_lines(p) + output_heading() + distribution_heading());
   solve_options so = solve_options_of(o, threads);
-  if (const auto why = refusal(p, so)) {
+  // The summary, and JSON without rows, need no table: their figures come
+  // straight from the pools. JSON with rows falls back to them, saying why,
+  // when the table is too large.
+  const bool json = o.format == output_format::json;
+  const bool figures_only =
+      o.plot.empty() && (o.format == output_format::summary || (json && !o.rows));
+  const auto why = figures_only ? figures_refusal(p, so) : refusal(p, so);
+  std::string rows_omitted;
+  if (why && json && !figures_refusal(p, so)) {
+    rows_omitted = *why;
+  } else if (why) {
     put_refused(o, *why);
     fail_line(*why);
     return refused;
   }
+  if (figures_only || !rows_omitted.empty()) return run_figures(o, p, so, t0, rows_omitted);
 
   progress_line bar(stderr);
   if (const std::int64_t count = candidate_count(p.ntot, p.nhire);
@@ -177,7 +215,7 @@ int main(int argc, char **argv) {
   } else {
     const unsigned hw = std::max(1u, std::thread::hardware_concurrency());
     const int threads = o.threads > 0 ? o.threads : static_cast<int>(hw);
-    status = o.batch ? run_batch(stdin, stdout, stderr, solve_options_of(o, 1), threads)
+    status = o.batch ? run_batch(stdin, stdout, stderr, solve_options_of(o, 1), o.rows, threads)
                      : run_single(o, threads);
   }
   if (std::fflush(stdout) != 0 || std::ferror(stdout)) {

@@ -56,6 +56,8 @@ std::string check(options &o, bool format_given) {
   if (o.batch && o.format != output_format::report && o.format != output_format::json)
     return "--batch writes JSON lines, not another format";
   if (o.batch && !o.plot.empty()) return "--plot draws one problem and cannot be used with --batch";
+  if (!o.rows && !o.batch && o.format != output_format::json)
+    return "--rows none is for --format json and --batch; the other formats need no choice";
   return "";
 }
 
@@ -90,6 +92,10 @@ options parse_options(const std::vector<std::string> &args) {
     } else if (option_value(args, i, "--alpha", value, o.error)) {
       if (o.error.empty() && !parse_alpha(value, o.alpha))
         o.error = "--alpha needs a number strictly between 0 and 1, not '" + value + "'";
+    } else if (option_value(args, i, "--rows", value, o.error)) {
+      if (o.error.empty() && value != "all" && value != "none")
+        o.error = "--rows must be all or none, not '" + value + "'";
+      o.rows = value != "none";
     } else if (option_value(args, i, "--plot", value, o.error)) {
       if (o.error.empty() && value.empty()) o.error = "--plot needs a file name";
       o.plot = value;
@@ -103,9 +109,9 @@ options parse_options(const std::vector<std::string> &args) {
 
 std::string usage() {
   return R"(Usage: torvan [--method nested|direct] [--format FORMAT] [--minority N]
-              [--alpha A] [--threads N] [--plot FILE.svg] < problem
+              [--alpha A] [--threads N] [--rows all|none] [--plot FILE.svg] < problem
        torvan --batch [--method nested|direct] [--minority N] [--alpha A]
-              [--threads N] < problems
+              [--threads N] [--rows all|none] < problems
        torvan --help | --version
 
 Computes the exact sampling distribution of the adverse impact (AI) ratio
@@ -174,6 +180,12 @@ Options:
                    probability,ai and each rule's verdict (true/false)
                    In every format but the report, diagnostic lines go to
                    standard error.
+  --rows none      JSON (--format json, --batch) without the rows: the
+                   figures alone. Like --format summary, it needs no table of
+                   ratios, so with --method direct it reaches pools of 10^5 to
+                   10^6 applicants. With --rows all (the default) a table too
+                   large for this machine gives "rows": null, "rows_omitted"
+                   and the figures.
   --minority N     the pool is known: exactly N of the ntot applicants are
                    minority applicants (0 <= N <= ntot); no mixing over pool
                    compositions, prop is read but not used

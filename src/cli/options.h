@@ -16,6 +16,7 @@ struct options {
   double alpha = 0.05; // significance level of the adverse impact rules
   std::string plot;    // non-empty: also write an SVG chart to this file
   bool batch = false;  // one problem per input line, one JSON document per output line
+  bool rows = true;    // JSON (and batch) documents carry the table's rows
   bool help = false;
   bool version = false;
   std::string error; // non-empty: the command line is refused with this message

@@ -84,10 +84,12 @@ pool make_pool(int n1, int n0, int h, double esize) {
   return p;
 }
 
-// Writes the integrand of every outcome of the window win at t into out (index
-// x - win.lo) and records in r the outcomes whose density is not negligible.
-void outcome_densities(const pool &p, double t, window win, std::span<double> out, reach &r) {
-  std::fill(out.begin(), out.end(), 0.0);
+// Writes the integrand at t of the outcomes of the window win whose density
+// is not negligible there (index x - win.lo), says which it wrote, and
+// records in r the outcomes reached, in or out of the window: they run
+// without a gap from the mode outward.
+vquad_written outcome_densities(const pool &p, double t, window win, std::span<double> out,
+                                reach &r) {
   const normal_tails m = normal_tails_at(t - p.esize), w = normal_tails_at(t);
   const double ln_q = (m.lnsf - m.lncdf) + (w.lncdf - w.lnsf);
   const auto first_falling = std::partition_point(p.ln_ratio.begin(), p.ln_ratio.end(),
@@ -95,31 +97,39 @@ void outcome_densities(const pool &p, double t, window win, std::span<double> ou
   const int mode = p.xlo + static_cast<int>(first_falling - p.ln_ratio.begin());
   const double ln_g = ln_binom(mode, p.n1, m.sf, m.cdf, m.lnsf, m.lncdf) +
                       ln_binom(p.h - mode, p.n0, w.sf, w.cdf, w.lnsf, w.lncdf);
-  if (ln_g < ln_negligible) return;
+  if (ln_g < ln_negligible) return {0, 0};
 
   const double r1 = std::exp(m.lnpdf - m.lnsf), r0 = std::exp(w.lnpdf - w.lnsf);
-  const auto density = [&](int x, double g) { return g * (x * r1 + (p.h - x) * r0); };
+  const auto put = [&](int x, double g) {
+    if (x >= win.lo && x <= win.hi)
+      out[static_cast<std::size_t>(x - win.lo)] = g * (x * r1 + (p.h - x) * r0);
+  };
   // q overflows only where the mode is xhi, and underflows only where it is
   // xlo: then the walk that would use it does not run.
   const double q = std::exp(ln_q), q_inv = 1.0 / q;
-  const auto put = [&](int x, double g) {
-    r.add(x);
-    if (x >= win.lo && x <= win.hi) out[static_cast<std::size_t>(x - win.lo)] = density(x, g);
-  };
   const double g_mode = std::exp(ln_g);
   put(mode, g_mode);
   double g = g_mode;
+  int top = mode;
   for (int x = mode + 1; x <= p.xhi; ++x) {
     g *= p.up[static_cast<std::size_t>(x - 1 - p.xlo)] * q;
     if (g < negligible) break;
     put(x, g);
+    top = x;
   }
   g = g_mode;
+  int bottom = mode;
   for (int x = mode - 1; x >= p.xlo; --x) {
     g *= p.down[static_cast<std::size_t>(x - p.xlo)] * q_inv;
     if (g < negligible) break;
     put(x, g);
+    bottom = x;
   }
+  r.add(bottom);
+  r.add(top);
+  const int first = std::max(bottom, win.lo), last = std::min(top, win.hi);
+  if (first > last) return {0, 0};
+  return {first - win.lo, last - win.lo + 1};
 }
 
 double ln_sum(double a, double b) {
@@ -190,14 +200,14 @@ direct_result direct_outcomes_kept(int n1, int n0, int h, double esize) {
   reach seen;
   for (int i = 0; i <= scan_nodes; ++i) {
     const double t = lim.lo + (lim.hi - lim.lo) * i / scan_nodes;
-    outcome_densities(p, t, {1, 0}, {}, seen);
+    outcome_densities(p, t, {1, 0}, {}, seen); // an empty window: reach only
   }
   if (seen.lo > seen.hi) seen.add(p.xlo);
   for (;;) {
     const window w{seen.lo, seen.hi};
-    const vquad_result q =
-        vquad([&](double t, std::span<double> out) { outcome_densities(p, t, w, out, seen); },
-              w.hi - w.lo + 1, lim.lo, lim.hi, quadrature);
+    const vquad_result q = vquad(
+        [&](double t, std::span<double> out) { return outcome_densities(p, t, w, out, seen); },
+        w.hi - w.lo + 1, lim.lo, lim.hi, quadrature);
     r.evaluations += q.evaluations;
     if (!seen.within(w)) continue;
     r.xlo = w.lo;

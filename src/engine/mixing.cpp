@@ -111,9 +111,8 @@ pool_result direct_outcomes(int ntot, int nhire, int nmin, double esize) {
 
 } // namespace
 
-mix_status mix_pools(int ntot, int nhire, double esize, double prop, const std::vector<double> &vai,
-                     std::vector<double> &pvai,
-                     const std::function<void(int nmin, double weight, const pool_result &)> &emit,
+mix_status run_pools(int ntot, int nhire, double esize, double prop,
+                     const std::function<void(int nmin, double weight, const pool_result &)> &take,
                      const mix_options &opt) {
   mix_status status;
   const std::vector<pool_job> jobs = pools_to_compute(ntot, prop, opt, status.skipped_weight);
@@ -126,41 +125,50 @@ mix_status mix_pools(int ntot, int nhire, double esize, double prop, const std::
     for (int k = 0; k < threads; ++k)
       work.push_back(std::make_unique<pool_work>(esize));
 
+  const auto compute = [&](int worker, int i) {
+    if (opt.method == ai_method::direct) return direct_outcomes(ntot, nhire, jobs[i].nmin, esize);
+    return pool_outcomes(ntot, nhire, jobs[i].nmin, *work[worker]);
+  };
+  const auto hand_over = [&](int i, pool_result &r) {
+    take(jobs[i].nmin, jobs[i].weight, r);
+    if (!r.gave_up) return true;
+    status.gave_up = true;
+    status.nmin = jobs[i].nmin;
+    status.t = r.failed_t;
+    status.j = r.failed_j;
+    return false;
+  };
+  const auto progress = [&](int finished) {
+    if (opt.progress) opt.progress(finished, total);
+  };
+  ordered_parallel<pool_result>(total, threads, compute, hand_over, progress);
+  return status;
+}
+
+mix_status mix_pools(int ntot, int nhire, double esize, double prop, const std::vector<double> &vai,
+                     std::vector<double> &pvai,
+                     const std::function<void(int nmin, double weight, const pool_result &)> &emit,
+                     const mix_options &opt) {
   // The direct method's entries are added up with compensation: the undefined
   // ratio and the common ones gather a term from nearly every pool, thousands
   // of roundings in a plain sum. The nested method keeps the plain sum, whose
   // last digits are the classic report's.
   const bool compensated = opt.method == ai_method::direct;
   std::vector<double> carry(compensated ? pvai.size() : 0);
-
-  const auto compute = [&](int worker, int i) {
-    if (opt.method == ai_method::direct) return direct_outcomes(ntot, nhire, jobs[i].nmin, esize);
-    return pool_outcomes(ntot, nhire, jobs[i].nmin, *work[worker]);
-  };
-  const auto merge = [&](int i, pool_result &r) {
-    emit(jobs[i].nmin, jobs[i].weight, r);
-    if (r.gave_up) {
-      status.gave_up = true;
-      status.nmin = jobs[i].nmin;
-      status.t = r.failed_t;
-      status.j = r.failed_j;
-      return false;
-    }
+  const auto merge = [&](int nmin, double weight, const pool_result &r) {
+    emit(nmin, weight, r);
+    if (r.gave_up) return;
     for (std::size_t t = 0; t < r.ai.size(); ++t) {
       const std::size_t e = match_entry(vai, r.ai[t]);
       if (e == vai.size()) continue;
-      const double q = r.pvs[t] * jobs[i].weight; // product first, then the sum
+      const double q = r.pvs[t] * weight; // product first, then the sum
       if (compensated)
         add_compensated(pvai[e], carry[e], q);
       else
         pvai[e] += q;
     }
-    return true;
   };
-  const auto progress = [&](int finished) {
-    if (opt.progress) opt.progress(finished, total);
-  };
-  ordered_parallel<pool_result>(total, threads, compute, merge, progress);
+  const mix_status status = run_pools(ntot, nhire, esize, prop, merge, opt);
   for (std::size_t e = 0; e < carry.size(); ++e)
     pvai[e] += carry[e];
   return status;

@@ -24,6 +24,15 @@ struct mix_options {
   std::function<void(int done, int total)> progress;
 };
 
+// Runs over the pool compositions (or the one known pool) and computes each
+// pool whose weight passes the cut-off. Pools may be computed in parallel,
+// but `take` sees every computed pool's result in ascending nmin on the
+// calling thread, exactly as one thread would. The pool that gave up is
+// handed over too; none after it is.
+mix_status run_pools(int ntot, int nhire, double esize, double prop,
+                     const std::function<void(int nmin, double weight, const pool_result &)> &take,
+                     const mix_options &opt = {});
+
 // Runs over every pool composition nmin = 0 ... ntot (or the one known pool),
 // computes the outcomes of each pool whose weight passes the cut-off and adds
 // outcome probability times pool weight into pvai at the matching entry of

@@ -10,6 +10,8 @@
 #include <gsl/gsl_cdf.h>
 #include <gsl/gsl_sf_gamma.h>
 
+#include "model/compensated.h"
+
 namespace {
 
 // The hypergeometric lower tail is a sum of exponentials of differences of
@@ -104,22 +106,48 @@ std::vector<rule_flags> pool_flags(int n1, int n0, int h, double alpha) {
   return flags_of(n1, n0, h, alpha, critical_z(alpha), std::max(0, h - n0), std::min(h, n1));
 }
 
-audit_tally::audit_tally(int ntot, int nhire, double alpha)
-    : ntot_(ntot), nhire_(nhire), z_(critical_z(alpha)) {
+audit_tally::audit_tally(int ntot, int nhire, double alpha, ai_method method)
+    : ntot_(ntot), nhire_(nhire), z_(critical_z(alpha)), compensated_(method == ai_method::direct) {
   a_.alpha = alpha;
+}
+
+namespace {
+
+constexpr double audit::*sums[] = {
+    &audit::no_comparison,          &audit::four_fifths,
+    &audit::four_fifths_one_person, &audit::z_test,
+    &audit::fisher_exact,           &audit::z_ir,
+    &audit::four_fifths_and_z,      &audit::four_fifths_not_z,
+    &audit::z_not_four_fifths,      &audit::undefined_no_minority_hired,
+    &audit::undefined_group_absent};
+
+} // namespace
+
+void audit_tally::add(double audit::*field, double q) {
+  if (compensated_)
+    add_compensated(a_.*field, carry_.*field, q);
+  else
+    a_.*field += q;
+}
+
+audit audit_tally::result() const {
+  audit out = a_;
+  for (const auto field : sums)
+    out.*field += carry_.*field;
+  return out;
 }
 
 void audit_tally::add_pool(int n1, double weight, int xlo, const std::vector<double> &prob) {
   const int n0 = ntot_ - n1;
   if (n1 == 0 || n0 == 0) {
     const double q = weight * total(prob);
-    a_.no_comparison += q;
-    a_.undefined_group_absent += q;
+    add(&audit::no_comparison, q);
+    add(&audit::undefined_group_absent, q);
     return;
   }
-  if (xlo == 0) a_.undefined_no_minority_hired += weight * prob[0];
+  if (xlo == 0) add(&audit::undefined_no_minority_hired, weight * prob[0]);
   if (!comparable(n1, n0, nhire_)) {
-    a_.no_comparison += weight * total(prob);
+    add(&audit::no_comparison, weight * total(prob));
     return;
   }
 
@@ -128,13 +156,13 @@ void audit_tally::add_pool(int n1, double weight, int xlo, const std::vector<dou
   for (std::size_t k = 0; k < prob.size(); ++k) {
     const rule_flags &f = flags[k];
     const double q = weight * prob[k];
-    if (f.four_fifths) a_.four_fifths += q;
-    if (f.four_fifths_one_person) a_.four_fifths_one_person += q;
-    if (f.z_test) a_.z_test += q;
-    if (f.fisher_exact) a_.fisher_exact += q;
-    if (f.z_ir) a_.z_ir += q;
-    if (f.four_fifths && f.z_test) a_.four_fifths_and_z += q;
-    if (f.four_fifths && !f.z_test) a_.four_fifths_not_z += q;
-    if (f.z_test && !f.four_fifths) a_.z_not_four_fifths += q;
+    if (f.four_fifths) add(&audit::four_fifths, q);
+    if (f.four_fifths_one_person) add(&audit::four_fifths_one_person, q);
+    if (f.z_test) add(&audit::z_test, q);
+    if (f.fisher_exact) add(&audit::fisher_exact, q);
+    if (f.z_ir) add(&audit::z_ir, q);
+    if (f.four_fifths && f.z_test) add(&audit::four_fifths_and_z, q);
+    if (f.four_fifths && !f.z_test) add(&audit::four_fifths_not_z, q);
+    if (f.z_test && !f.four_fifths) add(&audit::z_not_four_fifths, q);
   }
 }

@@ -36,10 +36,13 @@ std::vector<rule_flags> pool_flags(int n1, int n0, int h, double alpha);
 
 // Accumulates the audit pool by pool for ntot applicants and nhire hires.
 // Sums are taken in the order pools are added; callers add them in ascending
-// n1 so that the result does not depend on how the pools were computed.
+// n1 so that the result does not depend on how the pools were computed. For
+// the direct method they are compensated (millions of outcomes would drift
+// by as many roundings); the nested method's stay plain, as they always were.
 class audit_tally {
 public:
-  audit_tally(int ntot, int nhire, double alpha); // needs 0 <= nhire <= ntot, 0 < alpha < 1
+  // Needs 0 <= nhire <= ntot, 0 < alpha < 1.
+  audit_tally(int ntot, int nhire, double alpha, ai_method method = ai_method::nested);
 
   // prob[k] = P(X = xlo + k | pool with n1 minority applicants), for every
   // outcome from xlo = max(0, nhire - n0) to min(nhire, n1), or for a run of
@@ -47,11 +50,15 @@ public:
   // weight = the pool's probability (1 for a known pool).
   void add_pool(int n1, double weight, int xlo, const std::vector<double> &prob);
 
-  const audit &result() const { return a_; }
+  audit result() const;
 
 private:
+  void add(double audit::*field, double q);
+
   int ntot_;
   int nhire_;
   double z_;
+  bool compensated_;
   audit a_;
+  audit carry_; // the compensated sums' carries, field by field
 };

@@ -8,6 +8,7 @@
 #include <gsl/gsl_errno.h>
 #include <unistd.h>
 
+#include "engine/figures.h"
 #include "engine/mixing.h"
 #include "engine/rules.h"
 #include "engine/summary.h"
@@ -29,7 +30,8 @@ std::optional<std::string> too_large(const problem &p, ai_method method) {
   char msg[256];
   std::snprintf(msg, sizeof msg,
                 "ntot = %d with nhire = %d needs a table of %lld candidate ratios (%.1f GiB), "
-                "more than this machine can hold",
+                "more than this machine can hold; the figures without the rows need no table "
+                "(the summary, JSON without rows)",
                 p.ntot, p.nhire, static_cast<long long>(count), need / (1 << 30));
   return std::string(msg);
 }
@@ -113,20 +115,24 @@ struct pool_sink {
   }
 };
 
+// The integrators' status codes are what the pools read; GSL's default
+// handler would abort the whole process - the program, or the Python or R
+// session - instead. Its handler is process-wide, so it is set once.
+void gsl_errors_off() {
+  static std::once_flag errors_off;
+  std::call_once(errors_off, [] { gsl_set_error_handler_off(); });
+}
+
 } // namespace
 
 solution solve(const problem &p, const solve_options &opt) {
-  // The integrators' status codes are what the pools read; GSL's default
-  // handler would abort the whole process - the program, or the Python or R
-  // session - instead. Its handler is process-wide, so it is set once.
-  static std::once_flag errors_off;
-  std::call_once(errors_off, [] { gsl_set_error_handler_off(); });
+  gsl_errors_off();
   solution s;
   s.method = opt.method;
   s.vai = opt.minority >= 0 ? pool_table(p.ntot, p.nhire, opt.minority)
                             : candidate_table(p.ntot, p.nhire);
   s.pvai.assign(s.vai.size(), 0.0);
-  pool_sink sink{p, opt, s, audit_tally(p.ntot, p.nhire, opt.alpha)};
+  pool_sink sink{p, opt, s, audit_tally(p.ntot, p.nhire, opt.alpha, opt.method)};
   const mix_options mo{opt.threads, opt.method, opt.minority, opt.progress};
   s.status = mix_pools(p.ntot, p.nhire, p.esize, p.prop, s.vai, s.pvai, std::ref(sink), mo);
   s.adverse_impact = sink.tally.result();
@@ -138,6 +144,12 @@ ai_summary summarize(const solution &s) {
 }
 
 figures solve_figures(const problem &p, const solve_options &opt) {
-  solution s = solve(p, opt);
-  return {s.method, summarize(s), s.adverse_impact, s.status, std::move(s.events)};
+  gsl_errors_off();
+  if (opt.method == ai_method::direct) return direct_figures(p, opt);
+  // The nested method's cost is in its pools: it keeps the table.
+  return figures_of(solve(p, opt));
+}
+
+figures figures_of(const solution &s) {
+  return {s.method, summarize(s), s.adverse_impact, s.status, s.events, 0.0};
 }

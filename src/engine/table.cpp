@@ -2,6 +2,7 @@
 #include "engine/table.h"
 
 #include <algorithm>
+#include <cmath>
 
 namespace {
 
@@ -25,17 +26,19 @@ std::int64_t candidate_count(int ntot, int nhire) {
 
 namespace {
 
+// The ratio of k hires from m majority applicants (the rest from the others).
+double ratio_of(int ntot, int nhire, int m, int k) {
+  const double dk = k;
+  const double dh = nhire - dk;
+  // Both selection rates are rounded before the division, exactly as a
+  // pool's outcome computes its ratio, so the two agree bit for bit.
+  return dh != 0.0 ? (dk / m) / (dh / (ntot - m)) : 0.0;
+}
+
 // The ratios of a pool with m majority applicants, appended to vai.
 void add_ratios(int ntot, int nhire, int m, std::vector<double> &vai) {
-  const double dm = m;
-  const double dbig = ntot - m;
-  for (int k = kmin_of(ntot, nhire, m); k <= kmax_of(nhire, m); ++k) {
-    const double dk = k;
-    const double dh = nhire - dk;
-    // Both selection rates are rounded before the division, exactly as a
-    // pool's outcome computes its ratio, so the two agree bit for bit.
-    vai.push_back(dh != 0.0 ? (dk / dm) / (dh / dbig) : 0.0);
-  }
+  for (int k = kmin_of(ntot, nhire, m); k <= kmax_of(nhire, m); ++k)
+    vai.push_back(ratio_of(ntot, nhire, m, k));
 }
 
 std::vector<double> finish_table(std::vector<double> vai) {
@@ -68,4 +71,25 @@ std::vector<double> pool_table(int ntot, int nhire, int nmin) {
   // would be a row that no outcome reaches.
   if (kmax_of(nhire, m) == nhire) vai.pop_back();
   return finish_table(std::move(vai));
+}
+
+double table_entry_of(int ntot, int nhire, int nmin, double ai) {
+  double entry = ai;
+  const auto look = [&](int m) {
+    const int lo = kmin_of(ntot, nhire, m), hi = kmax_of(nhire, m);
+    // The ratio rises with k; near ai, k m H / (b + ai m) with b = ntot - m.
+    const double k = ai * m * nhire / ((ntot - m) + ai * m);
+    const int centre = std::clamp(static_cast<int>(std::lround(k)), lo, hi);
+    for (int j = std::max(lo, centre - 2); j <= std::min(hi, centre + 2); ++j) {
+      const double v = ratio_of(ntot, nhire, m, j);
+      if (ai - v < 1e-13 && v < entry) entry = v;
+    }
+  };
+  if (nmin >= 0) {
+    if (nmin > 0 && nmin < ntot) look(ntot - nmin);
+  } else {
+    for (int m = 1; m <= ntot - 1; ++m)
+      look(m);
+  }
+  return entry;
 }

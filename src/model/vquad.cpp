@@ -50,11 +50,11 @@ struct integrator {
     const double r = 0.5 * (b - a);
     std::fill(q, q + sample.size(), 0.0);
     for (std::size_t i = 0; i < rule.x.size(); ++i) {
-      f(c + r * rule.x[i], sample);
+      const vquad_written written = f(c + r * rule.x[i], sample);
       ++evaluations;
       const double w = r * rule.w[i];
-      for (std::size_t k = 0; k < sample.size(); ++k)
-        q[k] += w * sample[k];
+      for (int k = written.first; k < written.last; ++k)
+        q[k] += w * sample[static_cast<std::size_t>(k)];
     }
   }
 

@@ -36,9 +36,17 @@ struct vquad_result {
   int evaluations = 0;       // integrand calls
 };
 
-// f(t, out) stores in out (of size m) the values at t of the m integrands;
-// it must write every element.
-using vquad_integrand = std::function<void(double t, std::span<double> out)>;
+// The components an integrand wrote at one abscissa: first ... last - 1;
+// all others are 0 there.
+struct vquad_written {
+  int first, last;
+};
+
+// f(t, out) stores in out (of size m) the values at t of the m integrands
+// that are not 0 there, and says which it wrote; the others need not be
+// written. Integrands of many components that are each non-zero over a part
+// of the interval cost in proportion to what they write.
+using vquad_integrand = std::function<vquad_written(double t, std::span<double> out)>;
 
 // Integrals over [a, b] (a < b) of the m >= 1 components of f.
 vquad_result vquad(const vquad_integrand &f, int m, double a, double b,

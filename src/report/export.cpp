@@ -132,22 +132,27 @@ std::string joint_document(const problem &p, const solve_options &opt, const sol
   return out;
 }
 
-nlohmann::ordered_json json_document(const problem &p, const solve_options &opt, const solution &s,
-                                     const run_facts &facts) {
+nlohmann::ordered_json json_document(const problem &p, const solve_options &opt, const figures &f,
+                                     const run_facts &facts, const json_rows &table) {
   nlohmann::ordered_json doc = header(p, opt, facts);
-  doc["completed"] = !s.status.gave_up;
-  if (s.status.gave_up) {
-    doc["reason"] = gave_up_reason(s.status);
+  doc["completed"] = !f.status.gave_up;
+  if (f.status.gave_up) {
+    doc["reason"] = gave_up_reason(f.status);
     return doc;
   }
-  const ai_summary sum = summarize(s);
-  doc["rows"] = rows(s);
+  const ai_summary &sum = f.summary;
+  if (table.rows) doc["rows"] = rows(*table.rows);
+  if (!table.omitted.empty()) {
+    doc["rows"] = nullptr;
+    doc["rows_omitted"] = table.omitted;
+  }
   doc["moments"] = {
       {"mean", number(sum.mean)}, {"variance", number(sum.var)}, {"sd", number(sum.sd)}};
   doc["p_undefined"] = sum.p_undefined;
-  doc["undefined"] = {{"no_minority_hired", s.adverse_impact.undefined_no_minority_hired},
-                      {"group_absent", s.adverse_impact.undefined_group_absent}};
-  doc["skipped_pool_weight"] = s.status.skipped_weight;
+  doc["undefined"] = {{"no_minority_hired", f.adverse_impact.undefined_no_minority_hired},
+                      {"group_absent", f.adverse_impact.undefined_group_absent}};
+  doc["skipped_pool_weight"] = f.status.skipped_weight;
+  doc["skipped_outcome_weight"] = f.skipped_outcome_weight;
   doc["p_above_1_25"] = sum.p_above;
   doc["p_below_0_8"] = sum.p_below;
   doc["percentiles"] = {{"p5", number(sum.p5)},
@@ -155,9 +160,14 @@ nlohmann::ordered_json json_document(const problem &p, const solve_options &opt,
                         {"p50", number(sum.p50)},
                         {"p75", number(sum.p75)},
                         {"p95", number(sum.p95)}};
-  doc["adverse_impact"] = adverse_impact(s.adverse_impact);
-  if (const auto warn = accuracy_warning(s.events); !warn.empty()) doc["accuracy_warning"] = warn;
+  doc["adverse_impact"] = adverse_impact(f.adverse_impact);
+  if (const auto warn = accuracy_warning(f.events); !warn.empty()) doc["accuracy_warning"] = warn;
   return doc;
+}
+
+nlohmann::ordered_json json_document(const problem &p, const solve_options &opt, const solution &s,
+                                     const run_facts &facts) {
+  return json_document(p, opt, figures_of(s), facts, {&s, ""});
 }
 
 nlohmann::ordered_json json_error(const std::string &error) {
@@ -167,6 +177,11 @@ nlohmann::ordered_json json_error(const std::string &error) {
 std::string json_text(const problem &p, const solve_options &opt, const solution &s,
                       const run_facts &facts, int indent) {
   return json_document(p, opt, s, facts).dump(indent);
+}
+
+std::string json_text(const problem &p, const solve_options &opt, const figures &f,
+                      const run_facts &facts, int indent) {
+  return json_document(p, opt, f, facts).dump(indent);
 }
 
 std::string json_error_text(const std::string &error, int indent) {

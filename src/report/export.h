@@ -28,8 +28,19 @@ inline const char *const joint_header =
     "fisher_exact,z_ir\n";
 std::string joint_document(const problem &p, const solve_options &opt, const solution &s);
 
-// The document for a computed problem, complete or given up.
+// The document for a computed problem, complete or given up, with every row.
 nlohmann::ordered_json json_document(const problem &p, const solve_options &opt, const solution &s,
                                      const run_facts &facts);
+
+// What a document says of the rows: those of a table, or none; `omitted`,
+// when not empty, says why the rows that were asked for are not there
+// ("rows": null).
+struct json_rows {
+  const solution *rows = nullptr;
+  std::string omitted;
+};
+// The same from the figures alone.
+nlohmann::ordered_json json_document(const problem &p, const solve_options &opt, const figures &f,
+                                     const run_facts &facts, const json_rows &table = {});
 // The document for a problem that was not computed, with the reason.
 nlohmann::ordered_json json_error(const std::string &error);

@@ -44,9 +44,9 @@ std::string problem_part(const problem &p, const solve_options &opt) {
   return out;
 }
 
-std::string distribution_part(const solution &s) {
-  const ai_summary m = summarize(s);
-  const audit &a = s.adverse_impact;
+std::string distribution_part(const figures &f) {
+  const ai_summary &m = f.summary;
+  const audit &a = f.adverse_impact;
   std::string out = "\nAI ratio = majority selection rate / minority selection rate\n";
   out += line("mean", fixed(m.mean, 6));
   out += line("variance", fixed(m.var, 6));
@@ -84,17 +84,23 @@ std::string rules_part(const audit &a) {
 
 } // namespace
 
-std::string summary_page(const problem &p, const solve_options &opt, const solution &s) {
+std::string summary_page(const problem &p, const solve_options &opt, const figures &f) {
   std::string out = "TORVAN: sampling distribution of the adverse impact ratio\n\n";
   out += problem_part(p, opt);
-  if (s.status.gave_up)
+  if (f.status.gave_up)
     return out + "\nNo distribution: an integral could not be accepted (see standard error).\n";
-  out += distribution_part(s);
-  out += rules_part(s.adverse_impact);
-  if (s.status.skipped_weight > 0.0) {
+  out += distribution_part(f);
+  out += rules_part(f.adverse_impact);
+  if (f.status.skipped_weight > 0.0) {
     char buf[96];
     std::snprintf(buf, sizeof buf, "\nPools too improbable to compute: total weight %.3g.\n",
-                  s.status.skipped_weight);
+                  f.status.skipped_weight);
+    out += buf;
+  }
+  if (f.skipped_outcome_weight > 0.0) {
+    char buf[96];
+    std::snprintf(buf, sizeof buf, "Outcomes too improbable to keep: total weight %.3g.\n",
+                  f.skipped_outcome_weight);
     out += buf;
   }
   return out;

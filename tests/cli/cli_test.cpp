@@ -5,6 +5,8 @@
 
 #include <sstream>
 
+#include <nlohmann/json.hpp>
+
 namespace {
 
 const std::string titles = "       N          VAI            PVAI           CPVAI\n";
@@ -77,6 +79,9 @@ TEST(Cli, BadOptionsAreRefusedBeforeReading) {
        "summary, csv, json or joint (see torvan --help)\n"},
       {"--batch --format summary",
        "torvan: --batch writes JSON lines, not another format (see torvan --help)\n"},
+      {"--rows some", "torvan: --rows must be all or none, not 'some' (see torvan --help)\n"},
+      {"--format csv --rows none", "torvan: --rows none is for --format json and --batch; the "
+                                   "other formats need no choice (see torvan --help)\n"},
   };
   for (const auto &c : cases) {
     const run_result r = run_torvan("4 2 0 0.5\n", c.args);
@@ -199,6 +204,54 @@ TEST(Cli, PlotBesideTheReport) {
   const run_result full = run_torvan("10 3 0.5 0.3\n", "--plot /dev/full");
   EXPECT_EQ(full.status, 4);
   EXPECT_EQ(full.err, "torvan: could not write the chart to /dev/full: No space left on device\n");
+}
+
+} // namespace
+
+namespace {
+
+// Without rows, or where the table does not fit, the JSON carries the same
+// figures as with them; the summary needs no table either.
+TEST(Cli, FiguresWithoutTheTable) {
+  using json = nlohmann::json;
+  const std::string input = "300 60 -0.7 0.25\n";
+  const json with = json::parse(run_torvan(input, "--method direct --format json").out);
+  const run_result without = run_torvan(input, "--method direct --format json --rows none");
+  ASSERT_EQ(without.status, 0) << without.err;
+  const json figures = json::parse(without.out);
+  EXPECT_FALSE(figures.contains("rows"));
+  for (const char *key : {"moments", "p_undefined", "undefined", "percentiles", "adverse_impact",
+                          "p_above_1_25", "p_below_0_8", "skipped_pool_weight"})
+    EXPECT_EQ(figures[key].dump(), with[key].dump()) << key; // table and figures agree here
+
+  // Far beyond any table: the summary and the JSON still give the figures.
+  const std::string large = "100000 10000 -0.5 0.3\n";
+  const run_result page = run_torvan(large, "--method direct --format summary");
+  EXPECT_EQ(page.status, 0) << page.err;
+  EXPECT_NE(page.out.find("mean ......"), std::string::npos) << page.out;
+  const run_result asked = run_torvan(large, "--method direct --format json");
+  EXPECT_EQ(asked.status, 0) << asked.err;
+  const json doc = json::parse(asked.out);
+  EXPECT_TRUE(doc["rows"].is_null());
+  EXPECT_NE(doc["rows_omitted"].get<std::string>().find("need no table"), std::string::npos);
+  EXPECT_GT(doc["moments"]["mean"].get<double>(), 2.0);
+  const run_result report = run_torvan(large, "--method direct");
+  EXPECT_EQ(report.status, 1);
+  EXPECT_NE(report.err.find("the figures without the rows need no table"), std::string::npos);
+
+  const run_result batch = run_torvan("300 60 -0.7 0.25\n100000 10000 -0.5 0.3\n",
+                                      "--batch --method direct --rows none");
+  EXPECT_EQ(batch.status, 0) << batch.err;
+  std::istringstream lines(batch.out);
+  std::string line;
+  int documents = 0;
+  while (std::getline(lines, line)) {
+    const json d = json::parse(line);
+    EXPECT_TRUE(d["completed"].get<bool>());
+    EXPECT_FALSE(d.contains("rows"));
+    ++documents;
+  }
+  EXPECT_EQ(documents, 2);
 }
 
 } // namespace

@@ -12,11 +12,12 @@
 namespace {
 
 // x^k for k = 0..19, a narrow Gaussian bump, and a component far below epsabs.
-void mixed(double x, std::span<double> out) {
+vquad_written mixed(double x, std::span<double> out) {
   for (int k = 0; k < 20; ++k)
     out[k] = std::pow(x, k);
   out[20] = std::exp(-200.0 * (x - 0.3) * (x - 0.3));
   out[21] = 1e-30 * std::cos(x);
+  return {0, 22};
 }
 
 TEST(Vquad, MixedComponentsMeetTheirTolerances) {
@@ -38,7 +39,10 @@ TEST(Vquad, MixedComponentsMeetTheirTolerances) {
 TEST(Vquad, PolynomialsNeedNoSplit) {
   for (const auto &[order, panels] : {std::pair{12, 4}, {5, 1}, {20, 2}}) {
     const vquad_options opt{.order = order, .first_panels = panels};
-    const auto cubic = [](double x, std::span<double> out) { out[0] = x * x * x - 2 * x; };
+    const auto cubic = [](double x, std::span<double> out) {
+      out[0] = x * x * x - 2 * x;
+      return vquad_written{0, 1};
+    };
     const vquad_result r = vquad(cubic, 1, -1.0, 3.0, opt);
     EXPECT_TRUE(r.converged);
     EXPECT_EQ(r.evaluations, 3 * order * panels);
@@ -51,6 +55,7 @@ TEST(Vquad, PanelLimitReportsShortfall) {
   const auto wave = [](double x, std::span<double> out) {
     out[0] = std::cos(300.0 * x);
     out[1] = 1.0;
+    return vquad_written{0, 2};
   };
   const vquad_result r = vquad(wave, 2, 0.0, 1.0, opt);
   EXPECT_FALSE(r.converged);
@@ -62,10 +67,25 @@ TEST(Vquad, PanelLimitReportsShortfall) {
 TEST(Vquad, NotANumberIsNotConverged) {
   const auto nan = [](double, std::span<double> out) {
     out[0] = std::numeric_limits<double>::quiet_NaN();
+    return vquad_written{0, 1};
   };
   const vquad_result r = vquad(nan, 1, 0.0, 1.0);
   EXPECT_FALSE(r.converged);
   EXPECT_GT(r.worst, 1.0);
+}
+
+// Components written only where they are non-zero: each a box on part of
+// the interval, its integral the box's width.
+TEST(Vquad, OnlyWrittenComponentsCount) {
+  const auto boxes = [](double x, std::span<double> out) {
+    const int k = static_cast<int>(x * 8); // component k is 1 on [k/8, (k+1)/8)
+    out[static_cast<std::size_t>(k)] = 1.0;
+    return vquad_written{k, k + 1};
+  };
+  const vquad_result r = vquad(boxes, 8, 0.0, 1.0, {.first_panels = 8});
+  ASSERT_TRUE(r.converged);
+  for (double v : r.value)
+    EXPECT_NEAR(v, 0.125, 1e-15);
 }
 
 } // namespace

@@ -1,0 +1,82 @@
+// The figures of a problem from its pools' outcomes, without the table.
+#include "engine/figures.h"
+
+#include <algorithm>
+#include <cmath>
+
+#include "engine/mixing.h"
+#include "engine/rules.h"
+#include "engine/summary.h"
+#include "engine/table.h"
+#include "model/compensated.h"
+
+namespace {
+
+struct outcome {
+  double ai;
+  double prob;
+};
+
+// The defined outcomes, equal ratios merged, in ascending order, each value's
+// probability summed with compensation; the undefined probability last, as
+// the table's last entry.
+void merge_equal(std::vector<outcome> &kept, double undefined, std::vector<double> &vai,
+                 std::vector<double> &pvai) {
+  std::sort(kept.begin(), kept.end(),
+            [](const outcome &a, const outcome &b) { return a.ai < b.ai; });
+  std::vector<double> carry;
+  for (const outcome &o : kept) {
+    if (vai.empty() || vai.back() != o.ai) {
+      vai.push_back(o.ai);
+      pvai.push_back(0.0);
+      carry.push_back(0.0);
+    }
+    add_compensated(pvai.back(), carry.back(), o.prob);
+  }
+  for (std::size_t e = 0; e < carry.size(); ++e)
+    pvai[e] += carry[e];
+  vai.push_back(UNDEF_AI);
+  pvai.push_back(undefined);
+}
+
+} // namespace
+
+figures direct_figures(const problem &p, const solve_options &opt) {
+  figures f;
+  f.method = ai_method::direct;
+  audit_tally tally(p.ntot, p.nhire, opt.alpha, ai_method::direct);
+  compensated_sum undefined, skipped;
+  std::vector<outcome> kept;
+  const auto take = [&](int nmin, double weight, const pool_result &r) {
+    for (pool_event e : r.events) {
+      e.nmin = nmin;
+      f.events.push_back(e);
+    }
+    // The pool's outcomes run in ascending majority hires, so descending x.
+    tally.add_pool(nmin, weight, r.fewest, std::vector<double>(r.pvs.rbegin(), r.pvs.rend()));
+    for (std::size_t t = 0; t < r.ai.size(); ++t) {
+      const double q = r.pvs[t] * weight; // product first, as the table adds it
+      if (r.ai[t] == UNDEF_AI)
+        undefined.add(q);
+      else if (q >= outcome_cutoff)
+        kept.push_back({r.ai[t], q});
+      else
+        skipped.add(q);
+    }
+  };
+  const mix_options mo{opt.threads, ai_method::direct, opt.minority, opt.progress};
+  f.status = run_pools(p.ntot, p.nhire, p.esize, p.prop, take, mo);
+  f.adverse_impact = tally.result();
+  f.skipped_outcome_weight = skipped.value();
+  std::vector<double> vai, pvai;
+  merge_equal(kept, undefined.value(), vai, pvai);
+  kept = {};
+  f.summary = summarize(vai, pvai, ai_method::direct);
+  // The table would hold each percentile's outcomes under its entry, the
+  // first value within 1e-13 below: the same figure, to its last bit. The
+  // percentile reached there is the same one (the entries merge only
+  // outcomes that are neighbours in ratio).
+  for (double *q : {&f.summary.p5, &f.summary.p25, &f.summary.p50, &f.summary.p75, &f.summary.p95})
+    if (!std::isnan(*q)) *q = table_entry_of(p.ntot, p.nhire, opt.minority, *q);
+  return f;
+}
