@@ -41,3 +41,25 @@ if [ "${1:-}" != "--quick" ]; then
 fi
 row "2000 400 -1 0.3" direct 2 3 >/dev/null
 row "10000 1000 -0.5 0.3" direct 2 1 >/dev/null
+
+# The figures without the table (--format summary) against the table
+# (--format json with every row), as ntot grows tenfold at a time, one in ten
+# hired: wall seconds and peak RSS of the whole run, 2 threads. The table
+# path stops where the table no longer fits this machine.
+timed() { # problem args... -> "wall_s rss_MB"
+  echo "$1" >"$tmp/in"
+  shift
+  /usr/bin/time -f "%e %M" -o "$tmp/time" "$bin" "$@" <"$tmp/in" >/dev/null 2>&1 || true
+  awk '{ printf "%.2f %.1f", $1, $2 / 1024 }' "$tmp/time"
+}
+printf '\n%-26s %16s %16s\n' "direct, 2 threads" "summary s / MB" "table s / MB" >&2
+for n in 1000 10000 100000 1000000; do
+  problem="$n $((n / 10)) -0.5 0.3"
+  read -r sw sm <<<"$(timed "$problem" --method direct --threads 2 --format summary)"
+  table="refused"
+  if [ "$n" -le 10000 ]; then
+    read -r tw tm <<<"$(timed "$problem" --method direct --threads 2 --format json)"
+    table="$tw / $tm"
+  fi
+  printf '%-26s %16s %16s\n' "$problem" "$sw / $sm" "$table" >&2
+done
