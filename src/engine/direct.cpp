@@ -222,7 +222,8 @@ direct_result direct_pool(int n1, int n0, int h, double esize) {
   direct_result kept = direct_outcomes_kept(n1, n0, h, esize);
   direct_result r = kept;
   r.xlo = std::max(0, h - n0);
-  r.prob.assign(static_cast<std::size_t>(std::min(h, n1) - r.xlo + 1), 0.0);
+  const int outcomes = std::min(h, n1) - r.xlo + 1;
+  r.prob.assign(static_cast<std::size_t>(outcomes), 0.0);
   std::copy(kept.prob.begin(), kept.prob.end(), r.prob.begin() + (kept.xlo - r.xlo));
   return r;
 }
