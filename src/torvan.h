@@ -5,6 +5,7 @@
 // nhire best of ntot applicants are hired top-down. The command-line program,
 // the Python package and the R package all go through this header.
 
+#include <atomic>
 #include <functional>
 #include <optional>
 #include <string>
@@ -43,6 +44,9 @@ struct solve_options {
   bool keep_joint = false; // fill solution::joint
   // Called on the calling thread: pools finished so far, pools to compute in all.
   std::function<void(int done, int total)> progress;
+  // When given and set (from any thread), no further pool is started and the
+  // nested method stops between outcomes: the result is marked cancelled.
+  const std::atomic<bool> *cancel = nullptr;
 };
 
 // Something that happened while a pool was computed, with the numbers its
@@ -100,12 +104,20 @@ struct mix_status {
   int t = 0;
   int j = 0;
   double skipped_weight = 0.0; // total weight of the pools below the cut-off
+  bool cancelled = false;      // the caller asked to stop before every pool was added
 };
+
+// Whether every pool was added in: neither given up nor cancelled. Only then
+// do the table, the summary and the adverse impact rules mean anything.
+inline bool completed(const mix_status &st) {
+  return !st.gave_up && !st.cancelled;
+}
 
 // One problem computed: every value the ratio can take (ascending, UNDEF_AI
 // last) with its probability, how the pool loop ended, and what happened on
 // the way, pool by pool in ascending nmin. When the loop gave up, pvai holds
-// the pools added before it, and the events end with the failed pool's.
+// the pools added before it, and the events end with the failed pool's;
+// when it was cancelled, likewise the pools added before the request.
 struct solution {
   ai_method method = ai_method::nested;
   std::vector<double> vai;
@@ -179,7 +191,8 @@ std::optional<std::string> figures_refusal(const problem &p, const solve_options
 // The figures of a problem that figures_refusal() accepts.
 figures solve_figures(const problem &p, const solve_options &opt = {});
 
-// The reason a computation gave up, as one sentence.
+// The reason a computation was not completed (gave up, or was cancelled), as
+// one sentence.
 std::string gave_up_reason(const mix_status &st);
 
 // How a document came about, beyond the problem and its solution.

@@ -79,7 +79,7 @@ batch_result solve_line(const batch_line &line, const solve_options &opt, bool r
     render_events(f.events, to_err, notices, to_err);
     doc = json_document(p, opt, f, {1, thread_cpu_seconds() - t0},
                         {nullptr, omitted ? *omitted : ""});
-    r.failed = f.status.gave_up;
+    r.failed = !completed(f.status);
   } else {
     const double t0 = thread_cpu_seconds();
     const auto to_err = [&](const std::string &d) { r.err += d; };
@@ -87,7 +87,7 @@ batch_result solve_line(const batch_line &line, const solve_options &opt, bool r
     const solution s = solve(p, opt);
     render_events(s.events, to_err, notices, to_err);
     doc = json_document(p, opt, s, {1, thread_cpu_seconds() - t0});
-    r.failed = s.status.gave_up;
+    r.failed = !completed(s.status);
   }
   nlohmann::ordered_json out{{"line", line.number}, {"input", line.text}};
   out.update(doc);

@@ -90,7 +90,7 @@ void put_document(const options &o, const problem &p, const solve_options &so, c
                   double cpu) {
   switch (o.format) {
     case output_format::report:
-      if (!s.status.gave_up) {
+      if (completed(s.status)) {
         const moments m = ai_moments(s.vai, s.pvai, s.method);
         distribution_rows(s.vai, s.pvai, s.method, put);
         put(moments_lines(m.mean, m.var, m.sd));
@@ -191,7 +191,7 @@ int run_single(const options &o, int threads) {
   bar.erase();
   render_events(s.events, diag, notices, to_stderr);
   put_document(o, p, so, s, process_cpu_seconds() - t0);
-  if (s.status.gave_up) {
+  if (!completed(s.status)) {
     fail_line(gave_up_reason(s.status));
     return gave_up;
   }

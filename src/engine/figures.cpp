@@ -64,7 +64,7 @@ figures direct_figures(const problem &p, const solve_options &opt) {
         skipped.add(q);
     }
   };
-  const mix_options mo{opt.threads, ai_method::direct, opt.minority, opt.progress};
+  const mix_options mo{opt.threads, ai_method::direct, opt.minority, opt.progress, opt.cancel};
   f.status = run_pools(p.ntot, p.nhire, p.esize, p.prop, take, mo);
   f.adverse_impact = tally.result();
   f.skipped_outcome_weight = skipped.value();

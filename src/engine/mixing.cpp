@@ -124,12 +124,24 @@ mix_status run_pools(int ntot, int nhire, double esize, double prop,
   if (opt.method == ai_method::nested)
     for (int k = 0; k < threads; ++k)
       work.push_back(std::make_unique<pool_work>(esize));
+  for (const auto &w : work)
+    w->cancel = opt.cancel;
+  const auto cancelled = [&] { return opt.cancel && opt.cancel->load(std::memory_order_relaxed); };
 
   const auto compute = [&](int worker, int i) {
+    if (cancelled()) { // the pools not yet started come back at once, in order
+      pool_result r;
+      r.cancelled = true;
+      return r;
+    }
     if (opt.method == ai_method::direct) return direct_outcomes(ntot, nhire, jobs[i].nmin, esize);
     return pool_outcomes(ntot, nhire, jobs[i].nmin, *work[worker]);
   };
   const auto hand_over = [&](int i, pool_result &r) {
+    if (r.cancelled) {
+      status.cancelled = true;
+      return false;
+    }
     take(jobs[i].nmin, jobs[i].weight, r);
     if (!r.gave_up) return true;
     status.gave_up = true;

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <atomic>
 #include <functional>
 #include <vector>
 
@@ -22,6 +23,7 @@ struct mix_options {
   // Called on the calling thread as pools are added in, and now and then
   // while waiting: pools finished so far, pools to compute in all.
   std::function<void(int done, int total)> progress;
+  const std::atomic<bool> *cancel = nullptr; // when set: stop, and say so in the status
 };
 
 // Runs over the pool compositions (or the one known pool) and computes each
@@ -40,7 +42,9 @@ mix_status run_pools(int ntot, int nhire, double esize, double prop,
 // in parallel, but `emit` sees every computed pool's result, and pvai receives
 // its additions, in ascending nmin on the calling thread, exactly as one
 // thread would: the sums, and so the report, do not depend on the thread
-// count. The pool that gave up is emitted too; none after it is.
+// count. The pool that gave up is emitted too; none after it is. Once the
+// cancel flag is set no further pool is computed or emitted, and unless every
+// pool was already added the status says cancelled.
 mix_status mix_pools(int ntot, int nhire, double esize, double prop, const std::vector<double> &vai,
                      std::vector<double> &pvai,
                      const std::function<void(int nmin, double weight, const pool_result &)> &emit,

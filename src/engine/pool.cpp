@@ -145,6 +145,12 @@ pool_result pool_outcomes(int ntot, int nhire, int nmin, pool_work &w,
   std::vector<double> prob;
   prob.reserve(static_cast<std::size_t>(jhi - jlo) + 1);
   for (int j = jlo; j < jhi; ++j) {
+    // An outcome's integrals take milliseconds even in pools of hundreds, so
+    // a request to stop is seen promptly here, between outcomes.
+    if (w.cancel && w.cancel->load(std::memory_order_relaxed)) {
+      r.cancelled = true;
+      return r;
+    }
     const int t = static_cast<int>(prob.size()) + 1;
     pb.rmaj = nmaj - j;
     pb.smin = nmin - (nhire - j) + 1;

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <atomic>
 #include <memory>
 #include <vector>
 
@@ -18,6 +19,8 @@ struct pool_work {
   model_ctx ctx;
   std::unique_ptr<gsl_integration_workspace, void (*)(gsl_integration_workspace *)> outer;
   std::unique_ptr<gsl_integration_workspace, void (*)(gsl_integration_workspace *)> inner;
+  // When set, a pool stops before its next outcome and comes back cancelled.
+  const std::atomic<bool> *cancel = nullptr;
 };
 
 // The hiring outcomes of one pool, in ascending number of majority hires.
@@ -27,6 +30,7 @@ struct pool_result {
   int fewest = 0;                 // minority hires of the last outcome
   std::vector<pool_event> events; // in the order they happened (nmin left 0 here)
   bool gave_up = false;           // an integral could not be accepted: no outcomes
+  bool cancelled = false;         // stopped on request before its last outcome: no outcomes
   int failed_t = 0;               // which outcome (1-based) and how many majority hires
   int failed_j = 0;
 };

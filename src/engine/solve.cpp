@@ -133,7 +133,7 @@ solution solve(const problem &p, const solve_options &opt) {
                             : candidate_table(p.ntot, p.nhire);
   s.pvai.assign(s.vai.size(), 0.0);
   pool_sink sink{p, opt, s, audit_tally(p.ntot, p.nhire, opt.alpha, opt.method)};
-  const mix_options mo{opt.threads, opt.method, opt.minority, opt.progress};
+  const mix_options mo{opt.threads, opt.method, opt.minority, opt.progress, opt.cancel};
   s.status = mix_pools(p.ntot, p.nhire, p.esize, p.prop, s.vai, s.pvai, std::ref(sink), mo);
   s.adverse_impact = sink.tally.result();
   return s;

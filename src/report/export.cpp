@@ -85,7 +85,7 @@ void csv_document(const solution &s, const std::function<void(const std::string 
   constexpr std::size_t rows_at_once = 4096;
   std::string out = csv_header;
   running_total cum{s.method};
-  for (std::size_t i = 0; !s.status.gave_up && i < s.vai.size(); ++i) {
+  for (std::size_t i = 0; completed(s.status) && i < s.vai.size(); ++i) {
     const double below = cum.add(s.pvai[i]);
     const bool defined = s.vai[i] != UNDEF_AI;
     out += std::to_string(i + 1) + ',' + (defined ? g17(s.vai[i]) : "") + ',' +
@@ -105,6 +105,7 @@ std::string csv_document(const solution &s) {
 }
 
 std::string gave_up_reason(const mix_status &st) {
+  if (st.cancelled) return "the computation was cancelled before every pool was computed";
   return "the integral for pool nmin = " + std::to_string(st.nmin) + ", outcome " +
          std::to_string(st.t) + " (" + std::to_string(st.j) +
          " majority hires) could not be accepted after the allowed retries; no distribution "
@@ -113,7 +114,7 @@ std::string gave_up_reason(const mix_status &st) {
 
 std::string joint_document(const problem &p, const solve_options &opt, const solution &s) {
   std::string out = joint_header;
-  if (s.status.gave_up) return out;
+  if (!completed(s.status)) return out;
   int pool = -1;
   std::vector<rule_flags> flags;
   for (const joint_entry &e : s.joint) {
@@ -135,8 +136,8 @@ std::string joint_document(const problem &p, const solve_options &opt, const sol
 nlohmann::ordered_json json_document(const problem &p, const solve_options &opt, const figures &f,
                                      const run_facts &facts, const json_rows &table) {
   nlohmann::ordered_json doc = header(p, opt, facts);
-  doc["completed"] = !f.status.gave_up;
-  if (f.status.gave_up) {
+  doc["completed"] = completed(f.status);
+  if (!completed(f.status)) {
     doc["reason"] = gave_up_reason(f.status);
     return doc;
   }

@@ -87,6 +87,7 @@ std::string rules_part(const audit &a) {
 std::string summary_page(const problem &p, const solve_options &opt, const figures &f) {
   std::string out = "TORVAN: sampling distribution of the adverse impact ratio\n\n";
   out += problem_part(p, opt);
+  if (f.status.cancelled) return out + "\nNo distribution: the computation was cancelled.\n";
   if (f.status.gave_up)
     return out + "\nNo distribution: an integral could not be accepted (see standard error).\n";
   out += distribution_part(f);

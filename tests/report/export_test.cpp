@@ -57,9 +57,12 @@ TEST(Csv, RowsAtFullPrecision) {
   solution failed = tiny();
   failed.status.gave_up = true;
   EXPECT_EQ(csv_document(failed), csv_header);
+  solution cancelled = tiny();
+  cancelled.status.cancelled = true;
+  EXPECT_EQ(csv_document(cancelled), csv_header);
 }
 
-TEST(Json, CompleteAndGivenUpDocuments) {
+TEST(Json, CompleteGivenUpAndCancelledDocuments) {
   const problem p{4, 2, 0.0, 0.5};
   const json doc = json_document(p, {}, tiny(), {2, 0.5});
   EXPECT_EQ(doc["completed"], true);
@@ -82,6 +85,14 @@ TEST(Json, CompleteAndGivenUpDocuments) {
   EXPECT_EQ(f["completed"], false);
   EXPECT_FALSE(f.contains("rows"));
   EXPECT_NE(f["reason"].get<std::string>().find("pool nmin = 2"), std::string::npos);
+
+  solution cancelled = tiny();
+  cancelled.status.cancelled = true;
+  const json c = json_document(p, {}, cancelled, {});
+  EXPECT_EQ(c["completed"], false);
+  EXPECT_FALSE(c.contains("rows"));
+  EXPECT_FALSE(c.contains("adverse_impact"));
+  EXPECT_NE(c["reason"].get<std::string>().find("cancelled"), std::string::npos);
 }
 
 // The joint distribution, summed over the outcomes that share a ratio, is the
