@@ -1,10 +1,13 @@
 // The compiled half of the Python package: a problem in, the library's
 // solution out, through the library's public header and nothing else. The
 // package's modules in torvan/ shape it for pandas; this file only converts
-// types, releases the interpreter while the library computes, and turns a
-// refusal into ValueError.
+// types, computes without holding the interpreter while staying responsive
+// to Ctrl-C, and turns a refusal into ValueError.
+#include <atomic>
+#include <chrono>
 #include <cmath>
 #include <ctime>
+#include <future>
 #include <optional>
 #include <string>
 #include <thread>
@@ -19,6 +22,47 @@
 namespace py = pybind11;
 
 namespace {
+
+// How often a waiting caller looks at pending signals and the progress: far
+// below the second within which Ctrl-C must take effect, far above the cost
+// of taking the interpreter's lock.
+constexpr std::chrono::milliseconds wait_slice{50};
+
+// A request to stop, shared by the computations of a grid: the thread that
+// waits for the grid sets it, and every computation given it stops.
+struct cancel_token {
+  std::atomic<bool> flag{false};
+};
+
+// Runs work(stop) on a thread of its own while the calling thread, without
+// the interpreter, waits for it in short slices; between slices, holding the
+// interpreter, it lets Python run its signal handlers and then calls tick().
+// When either raises (KeyboardInterrupt on Ctrl-C), stop is set, the work is
+// waited for - the library looks at the flag between pools and between
+// outcomes, so it comes back within milliseconds - and the exception goes on:
+// no thread is left computing. Signals reach the main thread only; elsewhere
+// the holder of `stop` is the one to set it.
+template <class F>
+auto run_interruptibly(std::atomic<bool> &stop, F work, const std::function<void()> &tick = {}) {
+  auto done = std::async(std::launch::async, [&] { return work(stop); });
+  try {
+    for (;;) {
+      {
+        const py::gil_scoped_release unlocked;
+        if (done.wait_for(wait_slice) == std::future_status::ready) break;
+      }
+      if (PyErr_CheckSignals() != 0) throw py::error_already_set();
+      if (tick) tick();
+    }
+  } catch (...) {
+    stop = true;
+    const py::gil_scoped_release unlocked;
+    done.wait();
+    throw;
+  }
+  if (tick) tick();
+  return done.get();
+}
 
 // A computed problem with what its document states about the run.
 struct computed {
@@ -75,18 +119,45 @@ solve_options options_of(const std::string &method, std::optional<int> minority,
   return opt;
 }
 
-computed compute(const problem &p, const solve_options &opt) {
+// Computes a problem. Without a token it waits interruptibly: Ctrl-C stops
+// it, and progress(done, total), when given, is called on the calling thread
+// as pools are finished. With a token - a grid's cells on pool threads, which
+// signals never reach - it computes on the calling thread, without the cost of
+// a thread of its own, and only the token's holder stops it.
+computed compute(const problem &p, const solve_options &opt, const py::object &progress,
+                 cancel_token *token) {
   if (const auto why = refusal(p, opt)) throw py::value_error(*why);
   computed c{p, opt, {}, {opt.threads, 0.0}};
-  // One thread computes on the calling thread, whose own clock then counts the
-  // work exactly even while other threads run other problems (as a batch line
-  // is timed); more threads are counted by the process clock, as a single run
-  // of the command line is.
-  const clockid_t clock = opt.threads == 1 ? CLOCK_THREAD_CPUTIME_ID : CLOCK_PROCESS_CPUTIME_ID;
-  const py::gil_scoped_release unlocked;
-  const double t0 = cpu_seconds(clock);
-  c.s = solve(p, opt);
-  c.facts.cpu_seconds = cpu_seconds(clock) - t0;
+  std::atomic<int> done{0}, total{0};
+  const auto work = [&](const std::atomic<bool> &stop) {
+    // One thread computes on the thread that runs solve, whose own clock then
+    // counts the work exactly even while other threads run other problems (as
+    // a batch line is timed); more threads are counted by the process clock,
+    // as a single run of the command line is.
+    const clockid_t clock = opt.threads == 1 ? CLOCK_THREAD_CPUTIME_ID : CLOCK_PROCESS_CPUTIME_ID;
+    solve_options o = opt;
+    o.cancel = &stop;
+    o.progress = [&](int d, int t) {
+      done = d;
+      total = t;
+    };
+    const double t0 = cpu_seconds(clock);
+    c.s = solve(p, o);
+    c.facts.cpu_seconds = cpu_seconds(clock) - t0;
+  };
+  if (token) {
+    const py::gil_scoped_release unlocked;
+    work(token->flag);
+    return c;
+  }
+  int shown = -1;
+  const auto tick = [&] {
+    if (progress.is_none() || done == shown) return;
+    shown = done;
+    progress(shown, total.load());
+  };
+  std::atomic<bool> stop{false};
+  run_interruptibly(stop, work, tick);
   return c;
 }
 
@@ -101,10 +172,10 @@ template <class T> std::vector<T> vector_of(const py::handle &h) {
 
 // The table as the command line's CSV has it: one row per value the ratio can
 // take, the undefined one (NaN here, an empty field there) last; no rows when
-// the computation gave up. The cumulative column adds in table order, as the
-// CSV does, so the two agree to the last bit.
+// the computation was not completed. The cumulative column adds in table
+// order, as the CSV does, so the two agree to the last bit.
 py::dict table_of(const solution &s) {
-  const auto n = static_cast<py::ssize_t>(s.status.gave_up ? 0 : s.vai.size());
+  const auto n = static_cast<py::ssize_t>(completed(s.status) ? s.vai.size() : 0);
   py::array_t<double> ai(n), probability(n), cumulative(n);
   py::array_t<bool> defined(n);
   auto a = ai.mutable_unchecked<1>(), p = probability.mutable_unchecked<1>(),
@@ -126,9 +197,9 @@ py::dict table_of(const solution &s) {
   return t;
 }
 
-// The summary figures of a complete distribution; nothing when it gave up.
+// The summary figures of a complete distribution; nothing when it was not completed.
 py::object summary_of(const solution &s) {
-  if (s.status.gave_up) return py::none();
+  if (!completed(s.status)) return py::none();
   const ai_summary m = summarize(s);
   py::dict d;
   d["mean"] = m.mean;
@@ -149,9 +220,9 @@ py::object summary_of(const solution &s) {
 }
 
 // The probabilities that the adverse impact rules flag the minority, with
-// alpha; nothing when the computation gave up.
+// alpha; nothing when the computation was not completed.
 py::object adverse_impact_of(const solution &s) {
-  if (s.status.gave_up) return py::none();
+  if (!completed(s.status)) return py::none();
   py::dict d;
   for (int i = 0; i < audit_rules; ++i)
     d[audit_fields[i].first] = s.adverse_impact.*audit_fields[i].second;
@@ -204,7 +275,7 @@ py::dict state_of(const computed &c) {
   d["method"] = method_name(c.s.method);
   d["vai"] = array_of(c.s.vai);
   d["pvai"] = array_of(c.s.pvai);
-  d["status"] = py::make_tuple(st.gave_up, st.nmin, st.t, st.j, st.skipped_weight);
+  d["status"] = py::make_tuple(st.gave_up, st.nmin, st.t, st.j, st.skipped_weight, st.cancelled);
   d["events"] = events;
   d["audit"] = audit_state;
   d["joint"] = joint;
@@ -227,8 +298,8 @@ computed from_state(const py::dict &d) {
   c.s.vai = vector_of<double>(d["vai"]);
   c.s.pvai = vector_of<double>(d["pvai"]);
   const auto st = d["status"].cast<py::tuple>();
-  c.s.status = {st[0].cast<bool>(), st[1].cast<int>(), st[2].cast<int>(), st[3].cast<int>(),
-                st[4].cast<double>()};
+  c.s.status = {st[0].cast<bool>(), st[1].cast<int>(),    st[2].cast<int>(),
+                st[3].cast<int>(),  st[4].cast<double>(), st[5].cast<bool>()};
   for (const auto h : d["events"]) {
     const auto e = h.cast<py::tuple>();
     c.s.events.push_back({static_cast<pool_event::kind>(e[0].cast<int>()), e[1].cast<int>(),
@@ -253,18 +324,31 @@ PYBIND11_MODULE(_torvan, m) {
   m.attr("methods") =
       py::make_tuple(method_name(ai_method::nested), method_name(ai_method::direct));
 
+  py::class_<cancel_token>(m, "CancelToken",
+                           "A request to stop: computations given it stop once it is set.")
+      .def(py::init<>())
+      .def(
+          "cancel", [](cancel_token &t) { t.flag = true; }, "Ask every computation to stop.")
+      .def_property_readonly("cancelled", [](const cancel_token &t) { return t.flag.load(); });
+
   m.def(
       "compute",
       [](int ntot, int nhire, double esize, double prop, const std::string &method,
-         std::optional<int> minority, double alpha, bool joint, std::optional<int> threads) {
+         std::optional<int> minority, double alpha, bool joint, std::optional<int> threads,
+         const py::object &progress, cancel_token *cancel) {
         return compute({ntot, nhire, esize, prop},
-                       options_of(method, minority, alpha, joint, threads));
+                       options_of(method, minority, alpha, joint, threads), progress, cancel);
       },
       py::arg("ntot"), py::arg("nhire"), py::arg("esize"), py::arg("prop"), py::kw_only(),
       py::arg("method") = "nested", py::arg("minority") = py::none(), py::arg("alpha") = 0.05,
-      py::arg("joint") = false, py::arg("threads") = py::none(),
+      py::arg("joint") = false, py::arg("threads") = py::none(), py::arg("progress") = py::none(),
+      py::arg("cancel") = py::none(),
       "Computes a problem without holding the interpreter; no thread count means every "
-      "hardware thread. ValueError with the command line's message when it is refused.");
+      "hardware thread. ValueError with the command line's message when it is refused. "
+      "Without a cancel token, Ctrl-C stops the computation (KeyboardInterrupt) and "
+      "progress(done, total) is called as pools are finished; with one, the computation "
+      "runs on the calling thread until done or until the token is set (then the result is "
+      "not completed).");
 
   py::class_<computed>(m, "Computed")
       .def_property_readonly("problem",
@@ -277,10 +361,10 @@ PYBIND11_MODULE(_torvan, m) {
                                if (c.opt.minority < 0) return std::nullopt;
                                return c.opt.minority;
                              })
-      .def_property_readonly("completed", [](const computed &c) { return !c.s.status.gave_up; })
+      .def_property_readonly("completed", [](const computed &c) { return completed(c.s.status); })
       .def_property_readonly("reason",
                              [](const computed &c) -> py::object {
-                               if (!c.s.status.gave_up) return py::none();
+                               if (completed(c.s.status)) return py::none();
                                return py::str(gave_up_reason(c.s.status));
                              })
       .def_property_readonly("threads", [](const computed &c) { return c.facts.threads; })

@@ -1,9 +1,13 @@
+import contextlib
 import csv
 import io
 import json
 import os
 import pathlib
+import signal
 import subprocess
+import threading
+import time
 
 import pytest
 
@@ -48,3 +52,34 @@ def cli():
 def without_run_facts(doc):
     """A document less what differs from run to run."""
     return {k: v for k, v in doc.items() if k not in ("cpu_seconds", "threads")}
+
+
+@pytest.fixture(scope="module")
+def client():
+    """A Dask cluster of two single-threaded worker processes on this machine."""
+    distributed = pytest.importorskip("distributed")
+    with distributed.LocalCluster(n_workers=2, threads_per_worker=1, processes=True,
+                                  host="127.0.0.1", dashboard_address=None) as cluster:
+        with distributed.Client(cluster) as client:
+            yield client
+
+
+@contextlib.contextmanager
+def ctrl_c_after(seconds):
+    """Send this process SIGINT after `seconds`, as Ctrl-C in its terminal would.
+
+    Yields a list that receives the monotonic time at which it was sent.
+    """
+    sent = []
+
+    def press():
+        sent.append(time.monotonic())
+        os.kill(os.getpid(), signal.SIGINT)
+
+    timer = threading.Timer(seconds, press)
+    timer.start()
+    try:
+        yield sent
+    finally:
+        timer.cancel()
+        timer.join()

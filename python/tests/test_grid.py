@@ -12,14 +12,6 @@ PROBLEMS = [(4, 2, 0.0, 0.5), (10, 3, -1.0, 0.3), (1, 0, 0.0, 0.5), (8, 0, 0.5, 
             (12, 4, -1.0, 0.3), (5, 1, 0.0, 0.1)]
 
 
-@pytest.fixture(scope="module")
-def client():
-    distributed = pytest.importorskip("distributed")
-    with distributed.LocalCluster(n_workers=2, threads_per_worker=1, processes=True,
-                                  host="127.0.0.1", dashboard_address=None) as cluster:
-        with distributed.Client(cluster) as client:
-            yield client
-
 
 def figures_of(doc):
     """The grid's figures for one --batch line, None where it has none."""

@@ -8,6 +8,7 @@ import numbers
 import pandas as pd
 
 from . import _torvan
+from ._progress import Progress
 
 
 def whole(value, name):
@@ -23,8 +24,14 @@ def whole(value, name):
     raise ValueError(f"{name} = {value!r} must be a whole number")
 
 
-def compute(ntot, nhire, esize, prop, *, method, minority, alpha, joint, threads):
-    """Run the library on one problem; ValueError when it is refused."""
+def compute(ntot, nhire, esize, prop, *, method, minority, alpha, joint, threads, progress=None,
+            cancel=None):
+    """Run the library on one problem; ValueError when it is refused.
+
+    `progress(done, total)` is told of the pools finished; a set `cancel`
+    token stops the computation (not completed), and so does Ctrl-C on the
+    main thread (KeyboardInterrupt).
+    """
     return _torvan.compute(
         whole(ntot, "ntot"),
         whole(nhire, "nhire"),
@@ -35,6 +42,8 @@ def compute(ntot, nhire, esize, prop, *, method, minority, alpha, joint, threads
         alpha=float(alpha),
         joint=joint,
         threads=threads,
+        progress=progress,
+        cancel=cancel,
     )
 
 
@@ -53,7 +62,8 @@ class Distribution:
         The method that computed it.
     completed : bool
         False when an integral could not be accepted and the computation
-        ended early; then `table` is empty and the figures are NaN.
+        ended early, or when it was cancelled; then `table` is empty and the
+        figures are NaN.
     reason : str or None
         Why the computation ended early, as the command line says it.
     table : pandas.DataFrame
@@ -166,12 +176,13 @@ class Distribution:
 
 
 def distribution(ntot, nhire, esize, prop, *, method="nested", minority=None, alpha=0.05,
-                 joint=False, threads=None):
+                 joint=False, threads=None, progress=None):
     """Compute the exact sampling distribution of the adverse impact ratio.
 
     `nhire` of `ntot` applicants are hired top-down; the ratio is the
     majority's selection rate over the minority's. The interpreter is free
-    for other threads while the library computes.
+    for other threads while the library computes, and Ctrl-C stops it within
+    a fraction of a second.
 
     Parameters
     ----------
@@ -200,6 +211,10 @@ def distribution(ntot, nhire, esize, prop, *, method="nested", minority=None, al
     threads : int, optional
         Pools computed at once; every hardware thread by default. The
         results are the same for every count.
+    progress : bool, optional
+        Show a progress bar of the pools computed (tqdm, on standard
+        error). By default shown when the session is interactive (a
+        terminal or a notebook) and the computation takes over a second.
 
     Returns
     -------
@@ -209,6 +224,8 @@ def distribution(ntot, nhire, esize, prop, *, method="nested", minority=None, al
     ------
     ValueError
         When the problem cannot be computed, with the command line's message.
+    KeyboardInterrupt
+        On Ctrl-C; the computation has stopped by then.
 
     Examples
     --------
@@ -216,5 +233,7 @@ def distribution(ntot, nhire, esize, prop, *, method="nested", minority=None, al
     >>> d.mean, d.p_undefined, d.adverse_impact["four_fifths"]
     >>> d.table.query("defined").plot(x="ai", y="probability")
     """
-    return Distribution(compute(ntot, nhire, esize, prop, method=method, minority=minority,
-                                alpha=alpha, joint=joint, threads=threads))
+    with Progress(progress, "pools") as bar:
+        return Distribution(compute(ntot, nhire, esize, prop, method=method, minority=minority,
+                                    alpha=alpha, joint=joint, threads=threads,
+                                    progress=bar.callback()))

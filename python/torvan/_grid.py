@@ -1,12 +1,13 @@
 """Many problems at once: on local threads, or on a Dask cluster's workers."""
 
 import os
-from concurrent.futures import ThreadPoolExecutor
+from concurrent.futures import ThreadPoolExecutor, as_completed
 
 import pandas as pd
 
 from . import _torvan
 from ._distribution import compute
+from ._progress import Progress
 
 INPUTS = ["ntot", "nhire", "esize", "prop", "minority"]
 FIGURES = ["mean", "variance", "sd", "p_undefined", "undefined_no_minority_hired",
@@ -28,11 +29,12 @@ def known(minority):
     return None if pd.isna(minority) else minority
 
 
-def cell(problem, method, alpha):
+def cell(problem, method, alpha, cancel=None):
     """One row of a grid: the inputs, the figures and the error.
 
     A refused problem, or one that ended early, has NaN figures and says why
-    in ``error``; nothing a single cell does stops the grid.
+    in ``error``; nothing a single cell does stops the grid. A set `cancel`
+    token stops the cell's computation.
     """
     row = {"method": method, "alpha": alpha, "completed": False, "error": None}
     try:
@@ -42,7 +44,7 @@ def cell(problem, method, alpha):
         row.update(zip(INPUTS, problem))
         minority = known(problem[4]) if len(problem) == 5 else None
         c = compute(*problem[:4], method=method, minority=minority, alpha=alpha, joint=False,
-                    threads=1)
+                    threads=1, cancel=cancel)
         row.update(c.summary() or {}, **(c.adverse_impact() or {}))
         row.update(completed=c.completed, error=c.reason, accuracy_shortfalls=sum(
             e["kind"] == "accuracy_shortfall" for e in c.events()))
@@ -97,7 +99,49 @@ def problems_of(problems):
     return rows, pd.RangeIndex(len(rows))
 
 
-def grid(problems, *, method="nested", alpha=0.05, client=None):
+def on_threads(cells, method, alpha, bar):
+    """The rows of the cells, computed on local threads, one per core.
+
+    On an exception in the waiting thread (KeyboardInterrupt on Ctrl-C) the
+    cells not started are dropped and those running are stopped, and waited
+    for, before it goes on.
+    """
+    token = _torvan.CancelToken()
+    with ThreadPoolExecutor(max_workers=os.cpu_count() or 1) as pool:
+        futures = [pool.submit(cell, p, method, alpha, token) for p in cells]
+        try:
+            for _ in as_completed(futures):
+                bar.advance()
+        except BaseException:
+            token.cancel()
+            for f in futures:
+                f.cancel()
+            raise
+    return [f.result() for f in futures]
+
+
+def on_cluster(cells, method, alpha, bar, client):
+    """The rows of the cells, computed in batches on a Dask cluster.
+
+    On an exception while waiting (KeyboardInterrupt on Ctrl-C) every batch
+    is cancelled before it goes on.
+    """
+    from distributed import as_completed as arrived
+
+    slots = sum(client.nthreads().values())
+    work = batches(cells, slots)
+    futures = client.map(run_batch, work, method=method, alpha=alpha, pure=False)
+    sizes = {f.key: len(b) for f, b in zip(futures, work)}
+    try:
+        for f in arrived(futures):
+            bar.advance(sizes[f.key])
+        return [row for batch in client.gather(futures) for row in batch]
+    except BaseException:
+        client.cancel(futures)
+        raise
+
+
+def grid(problems, *, method="nested", alpha=0.05, client=None, progress=None):
     """Compute a grid of problems: one row of figures per problem.
 
     Parameters
@@ -116,6 +160,10 @@ def grid(problems, *, method="nested", alpha=0.05, client=None):
         Run the cells on this client's cluster, cheap neighbouring cells
         batched into one task. The workers need ``torvan`` importable.
         Without a client the cells run on local threads, one per core.
+    progress : bool, optional
+        Show a progress bar of the cells computed (tqdm, on standard
+        error). By default shown when the session is interactive (a
+        terminal or a notebook) and the grid takes over a second.
 
     Returns
     -------
@@ -131,6 +179,12 @@ def grid(problems, *, method="nested", alpha=0.05, client=None):
         the direct method's error bound) and ``error``: None, or why the
         problem was refused (the command line's message) or ended early.
 
+    Raises
+    ------
+    KeyboardInterrupt
+        On Ctrl-C: by then the local threads have stopped, or the cluster's
+        tasks are cancelled.
+
     Examples
     --------
     >>> cells = [(n, n // 5, -1.0, 0.2) for n in range(10, 101, 10)]
@@ -141,14 +195,11 @@ def grid(problems, *, method="nested", alpha=0.05, client=None):
     if method not in _torvan.methods:
         raise ValueError(f"method must be one of {', '.join(_torvan.methods)}, not {method!r}")
     cells, index = problems_of(problems)
-    if client is None:
-        with ThreadPoolExecutor(max_workers=os.cpu_count() or 1) as pool:
-            rows = list(pool.map(lambda p: cell(p, method, alpha), cells))
-    else:
-        slots = sum(client.nthreads().values())
-        futures = client.map(run_batch, batches(cells, slots), method=method, alpha=alpha,
-                             pure=False)
-        rows = [row for batch in client.gather(futures) for row in batch]
+    with Progress(progress, "cells", total=len(cells)) as bar:
+        if client is None:
+            rows = on_threads(cells, method, alpha, bar)
+        else:
+            rows = on_cluster(cells, method, alpha, bar, client)
     out = pd.DataFrame(rows, index=index, columns=COLUMNS)
     out["accuracy_shortfalls"] = out["accuracy_shortfalls"].astype("Int64")
     try:  # counts with gaps; an error row may hold anything the caller gave
