@@ -23,7 +23,14 @@ ai_grid <- function(problems, method = "nested", threads = 1L, alpha = 0.05) {
     refuse(paste("problems lacks the columns", paste(missing, collapse = ", ")))
   }
   cells <- lapply(seq_len(nrow(problems)), function(i) as.list(problems[i, , drop = FALSE]))
-  rows <- future_lapply(cells, grid_cell, method = method, threads = threads, alpha = alpha)
+  # One progressr step per row; shown only where the user asked for progress
+  # (progressr::handlers(global = TRUE), or with_progress()).
+  done <- progressor(along = cells)
+  rows <- future_lapply(cells, function(cell) {
+    row <- grid_cell(cell, method, threads, alpha)
+    done()
+    row
+  })
   columns <- names(grid_figures(no_summary()))
   figures <- matrix(as.double(unlist(lapply(rows, `[[`, "figures"))), ncol = length(columns),
                     byrow = TRUE, dimnames = list(NULL, columns))

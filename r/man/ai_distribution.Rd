@@ -52,6 +52,10 @@ says why. A pool whose direct integral missed its error bound gives a warning
 (and an \code{accuracy_shortfall} event); its probabilities are used all the
 same, as the command line does.
 
+The library computes on a thread of its own while R waits for it; a user
+interrupt (Ctrl-C, or Esc in the R GUI) stops the computation within a
+fraction of a second, and no thread is left computing.
+
 The adverse impact rules, each flagging the minority group only, for an
 outcome with rates \eqn{r_1} (minority) and \eqn{r_0} (majority), and
 \eqn{z = \Phi^{-1}(1 - \alpha / 2)}:

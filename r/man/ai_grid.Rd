@@ -25,6 +25,13 @@ separate R sessions; under the default sequential plan, one after another.
 The figures do not depend on the plan. A row whose problem is refused, or
 whose distribution could not be completed, does not stop the grid: its
 figures are \code{NA} and its \code{error} column says why.
+
+Progress, one step per row, is reported through \pkg{progressr}, from
+whichever back-end computes the rows: it is shown once asked for, with
+\code{progressr::handlers(global = TRUE)} for the session or
+\code{progressr::with_progress(ai_grid(...))} for one call, and nothing is
+shown otherwise. A user interrupt stops the row being computed in this
+session within a fraction of a second, as in \code{\link{ai_distribution}}.
 }
 \value{
 \code{problems} with these columns added: \code{method}, \code{alpha},
@@ -45,6 +52,6 @@ grid <- expand.grid(ntot = c(10, 20), nhire = 4, esize = c(0, -0.5), prop = 0.3)
 ai_grid(grid, method = "direct")
 \dontrun{
 future::plan(future::multisession, workers = 2)
-ai_grid(grid)
+progressr::with_progress(ai_grid(grid))
 }
 }

@@ -3,6 +3,9 @@
 #include <Rcpp.h>
 
 #include <algorithm>
+#include <atomic>
+#include <chrono>
+#include <future>
 #include <optional>
 #include <string>
 #include <thread>
@@ -10,6 +13,27 @@
 #include "torvan.h"
 
 namespace {
+
+// Runs work(stop) on a thread of its own while R's thread waits for it in
+// slices of 50 ms, looking for the user's interrupt between them. On an
+// interrupt, stop is set and the work waited for - the library looks at the
+// flag between pools and between outcomes, so it comes back within
+// milliseconds - before the interrupt goes on to R: no thread is left
+// computing. The work must not touch R; only R's thread does.
+template <class F> auto run_interruptibly(F work) {
+  std::atomic<bool> stop{false};
+  auto done = std::async(std::launch::async, [&] { return work(stop); });
+  while (done.wait_for(std::chrono::milliseconds(50)) != std::future_status::ready) {
+    try {
+      Rcpp::checkUserInterrupt();
+    } catch (...) {
+      stop = true;
+      done.wait();
+      throw;
+    }
+  }
+  return done.get();
+}
 
 // The method and the rules' level as the library takes them, or why not.
 std::optional<std::string> options_from(const std::string &method, int minority, double alpha,
@@ -102,11 +126,15 @@ Rcpp::List solve_problem(int ntot, int nhire, double esize, double prop, std::st
   if (!why) why = refusal(p, opt);
   if (why) return Rcpp::List::create(Rcpp::Named("error") = *why);
 
-  const solution s = solve(p, opt);
-  Rcpp::List out = Rcpp::List::create(Rcpp::Named("completed") = !s.status.gave_up,
+  const solution s = run_interruptibly([&](const std::atomic<bool> &stop) {
+    solve_options o = opt;
+    o.cancel = &stop;
+    return solve(p, o);
+  });
+  Rcpp::List out = Rcpp::List::create(Rcpp::Named("completed") = completed(s.status),
                                       Rcpp::Named("events") = event_columns(s.events),
                                       Rcpp::Named("skipped_pool_weight") = s.status.skipped_weight);
-  if (s.status.gave_up) {
+  if (!completed(s.status)) {
     out["reason"] = gave_up_reason(s.status);
     return out;
   }

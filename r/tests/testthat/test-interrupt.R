@@ -1,0 +1,54 @@
+# The output of process p until it matches pattern, or until `seconds` pass.
+read_until <- function(p, pattern, seconds, out = "") {
+  end <- Sys.time() + seconds
+  while (!grepl(pattern, out) && Sys.time() < end && p$is_alive()) {
+    p$poll_io(100)
+    out <- paste0(out, p$read_output())
+  }
+  paste0(out, p$read_output())
+}
+
+test_that("an interrupt stops ai_distribution and ai_grid within a second", {
+  skip_if_not_installed("processx")
+  # A child session computes, one after the other, a nested problem of about
+  # ten seconds and a grid of two of them, and says whether each finished.
+  code <- '
+    library(torvan)
+    slow <- data.frame(ntot = 200, nhire = 50, esize = -0.5, prop = 0.3)
+    runs <- list(distribution = function() ai_distribution(200, 50, -0.5, 0.3, threads = 1L),
+                 grid = function() ai_grid(slow[c(1, 1), ]))
+    for (name in names(runs)) {
+      cat("computing", name, "\n")
+      r <- tryCatch({ runs[[name]](); "finished" }, interrupt = function(e) "interrupted")
+      cat(name, r, "\n")
+    }'
+  p <- processx::process$new(file.path(R.home("bin"), "Rscript"), c("-e", code),
+                             stdout = "|", stderr = "2>&1",
+                             env = c("current", R_LIBS = paste(.libPaths(), collapse = ":")))
+  on.exit(p$kill(), add = TRUE)
+  out <- ""
+  for (name in c("distribution", "grid")) {
+    out <- read_until(p, paste("computing", name), 30, out)
+    Sys.sleep(0.5)
+    sent <- Sys.time()
+    p$interrupt()
+    out <- read_until(p, paste(name, "[a-z]+ \n"), 5, out)
+    expect_match(out, paste(name, "interrupted"))
+    expect_lt(as.double(difftime(Sys.time(), sent, units = "secs")), 1)
+  }
+  expect_true(p$wait(5000)$get_exit_status() == 0L)
+})
+
+test_that("ai_grid reports its rows through progressr, and prints nothing itself", {
+  # progressr reports nothing in a non-interactive session unless enabled.
+  withr::local_options(progressr.enable = TRUE)
+  grid <- data.frame(ntot = c(10, 12, 1), nhire = c(3, 4, 1), esize = 0, prop = 0.3)
+  steps <- 0L
+  withCallingHandlers(ai_grid(grid),
+                      progression = function(c) if (c$type == "update") steps <<- steps + 1L)
+  expect_identical(steps, 3L)
+  bar <- capture.output(progressr::with_progress(
+    ai_grid(grid), handlers = progressr::handler_txtprogressbar(file = stdout())))
+  expect_match(paste(bar, collapse = ""), "100%")
+  expect_silent(ai_grid(grid))
+})
