@@ -17,13 +17,34 @@ struct outcome {
   double prob;
 };
 
-// The defined outcomes, equal ratios merged, in ascending order, each value's
-// probability summed with compensation; the undefined probability last, as
-// the table's last entry.
-void merge_equal(std::vector<outcome> &kept, double undefined, std::vector<double> &vai,
+// Sorts the outcomes, given as runs each in ascending order (run r from
+// starts[r] to starts[r + 1], the last to the end), by merging neighbouring
+// runs pairwise: the pools' runs come sorted, so this costs log2(pools)
+// passes, not a sort's log2(outcomes). Stable: equal ratios stay in pool order.
+void merge_runs(std::vector<outcome> &kept, std::vector<std::size_t> starts) {
+  const auto by_ai = [](const outcome &a, const outcome &b) { return a.ai < b.ai; };
+  std::vector<outcome> merged(kept.size());
+  starts.push_back(kept.size());
+  while (starts.size() > 2) {
+    std::vector<std::size_t> next;
+    for (std::size_t r = 0; r + 1 < starts.size(); r += 2) {
+      const std::size_t lo = starts[r], mid = starts[r + 1];
+      const std::size_t hi = r + 2 < starts.size() ? starts[r + 2] : mid;
+      std::merge(kept.begin() + lo, kept.begin() + mid, kept.begin() + mid, kept.begin() + hi,
+                 merged.begin() + lo, by_ai);
+      next.push_back(lo);
+    }
+    next.push_back(kept.size());
+    kept.swap(merged);
+    starts = std::move(next);
+  }
+}
+
+// The defined outcomes, sorted, equal ratios merged, in ascending order, each
+// value's probability summed with compensation; the undefined probability
+// last, as the table's last entry.
+void merge_equal(const std::vector<outcome> &kept, double undefined, std::vector<double> &vai,
                  std::vector<double> &pvai) {
-  std::sort(kept.begin(), kept.end(),
-            [](const outcome &a, const outcome &b) { return a.ai < b.ai; });
   std::vector<double> carry;
   for (const outcome &o : kept) {
     if (vai.empty() || vai.back() != o.ai) {
@@ -47,6 +68,7 @@ figures direct_figures(const problem &p, const solve_options &opt) {
   audit_tally tally(p.ntot, p.nhire, opt.alpha, ai_method::direct);
   compensated_sum undefined, skipped;
   std::vector<outcome> kept;
+  std::vector<std::size_t> runs; // where each pool's outcomes start in kept
   const auto take = [&](int nmin, double weight, const pool_result &r) {
     for (pool_event e : r.events) {
       e.nmin = nmin;
@@ -54,6 +76,9 @@ figures direct_figures(const problem &p, const solve_options &opt) {
     }
     // The pool's outcomes run in ascending majority hires, so descending x.
     tally.add_pool(nmin, weight, r.fewest, std::vector<double>(r.pvs.rbegin(), r.pvs.rend()));
+    // Its defined ratios rise with the majority hires: each pool adds one
+    // ascending run.
+    runs.push_back(kept.size());
     for (std::size_t t = 0; t < r.ai.size(); ++t) {
       const double q = r.pvs[t] * weight; // product first, as the table adds it
       if (r.ai[t] == UNDEF_AI)
@@ -69,6 +94,7 @@ figures direct_figures(const problem &p, const solve_options &opt) {
   f.adverse_impact = tally.result();
   f.skipped_outcome_weight = skipped.value();
   std::vector<double> vai, pvai;
+  merge_runs(kept, std::move(runs));
   merge_equal(kept, undefined.value(), vai, pvai);
   kept = {};
   f.summary = summarize(vai, pvai, ai_method::direct);
