@@ -9,7 +9,7 @@ packages=(cmake make g++ pkg-config libgsl-dev libgtest-dev libbenchmark-dev nlo
 # The R package (r/), installed into build/R-lib by its CTest fixture.
 packages+=(r-base-dev r-cran-rcpp r-cran-testthat r-cran-future.apply r-cran-progressr r-cran-processx)
 # The Python package (python/), built into build/python for /usr/bin/python3.
-packages+=(python3-dev pybind11-dev python3-numpy python3-pandas python3-distributed python3-pytest python3-tqdm)
+packages+=(python3-dev pybind11-dev python3-numpy python3-pandas python3-distributed python3-pytest python3-tqdm python3-scipy)
 
 install_missing() {
   local missing=()

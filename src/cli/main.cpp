@@ -18,6 +18,7 @@
 #include "cli/batch.h"
 #include "cli/clock.h"
 #include "cli/options.h"
+#include "cli/plan_command.h"
 #include "cli/progress.h"
 #include "cli/reader.h"
 #include "engine/summary.h"
@@ -202,6 +203,8 @@ int run_single(const options &o, int threads) {
 } // namespace
 
 int main(int argc, char **argv) {
+  if (argc > 1 && std::strcmp(argv[1], "plan") == 0)
+    return run_plan_command(std::vector<std::string>(argv + 2, argv + argc), stdout, stderr);
   const options o = parse_options(std::vector<std::string>(argv + 1, argv + argc));
   if (!o.error.empty()) {
     put_err("torvan: " + o.error + " (see torvan --help)\n");

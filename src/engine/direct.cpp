@@ -83,28 +83,35 @@ written_range outcome_densities(const pool &p, double t, std::span<double> out) 
   if (ln_g < ln_negligible) return {0, 0};
 
   const double r1 = std::exp(m.lnpdf - m.lnsf), r0 = std::exp(w.lnpdf - w.lnsf);
-  const auto put = [&](int x, double g) {
-    out[static_cast<std::size_t>(x - p.xlo)] = g * (x * r1 + (p.h - x) * r0);
-  };
+  // The counts are stepped as doubles (exactly): converting x afresh at every
+  // outcome would chain each step to the last through the conversion's
+  // register.
+  const double h = p.h;
+  const auto put = [&](std::size_t k, double x, double g) { out[k] = g * (x * r1 + (h - x) * r0); };
+  const auto at_mode = static_cast<std::size_t>(mode - p.xlo);
+  const auto last = static_cast<std::size_t>(p.xhi - p.xlo);
   const double g_mode = std::exp(ln_g);
-  put(mode, g_mode);
-  double g = g_mode;
-  int top = mode;
-  for (int x = mode + 1; x <= p.xhi; ++x) {
-    g *= p.up[static_cast<std::size_t>(x - 1 - p.xlo)] * q;
+  put(at_mode, mode, g_mode);
+  double g = g_mode, x = mode;
+  std::size_t top = at_mode;
+  for (std::size_t k = at_mode + 1; k <= last; ++k) {
+    g *= p.up[k - 1] * q;
+    x += 1.0;
     if (g < negligible) break;
-    put(x, g);
-    top = x;
+    put(k, x, g);
+    top = k;
   }
   g = g_mode;
-  int bottom = mode;
-  for (int x = mode - 1; x >= p.xlo; --x) {
-    g *= p.down[static_cast<std::size_t>(x - p.xlo)] * q_inv;
+  x = mode;
+  std::size_t bottom = at_mode;
+  for (std::size_t k = at_mode; k-- > 0;) {
+    g *= p.down[k] * q_inv;
+    x -= 1.0;
     if (g < negligible) break;
-    put(x, g);
-    bottom = x;
+    put(k, x, g);
+    bottom = k;
   }
-  return {bottom - p.xlo, top - p.xlo + 1};
+  return {static_cast<int>(bottom), static_cast<int>(top) + 1};
 }
 
 double ln_sum(double a, double b) {

@@ -6,6 +6,8 @@
 #include <cmath>
 #include <cstdint>
 #include <numeric>
+#include <stdexcept>
+#include <string>
 
 #include <gsl/gsl_cdf.h>
 #include <gsl/gsl_sf_gamma.h>
@@ -165,4 +167,17 @@ void audit_tally::add_pool(int n1, double weight, int xlo, const std::vector<dou
     if (f.four_fifths && !f.z_test) add(&audit::four_fifths_not_z, q);
     if (f.z_test && !f.four_fifths) add(&audit::z_not_four_fifths, q);
   }
+}
+
+std::vector<std::string> flagging_rules() {
+  std::vector<std::string> names;
+  for (const rule_field &r : rule_fields)
+    names.emplace_back(r.name);
+  return names;
+}
+
+double rule_probability(const audit &a, const std::string &rule) {
+  for (const rule_field &r : rule_fields)
+    if (rule == r.name) return a.*r.field;
+  throw std::invalid_argument("no rule is named '" + rule + "'");
 }

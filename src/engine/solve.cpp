@@ -31,7 +31,7 @@ std::optional<std::string> too_large(const problem &p, ai_method method) {
   std::snprintf(msg, sizeof msg,
                 "ntot = %d with nhire = %d needs a table of %lld candidate ratios (%.1f GiB), "
                 "more than this machine can hold; the figures without the rows need no table "
-                "(the summary, JSON without rows)",
+                "by the direct method (the summary, JSON without rows)",
                 p.ntot, p.nhire, static_cast<long long>(count), need / (1 << 30));
   return std::string(msg);
 }
@@ -78,6 +78,8 @@ std::optional<std::string> figures_refusal(const problem &p, const solve_options
                   p.ntot);
   else if (!(opt.alpha > 0.0 && opt.alpha < 1.0))
     std::snprintf(msg, sizeof msg, "alpha = %.17g must lie strictly between 0 and 1", opt.alpha);
+  else if (opt.method == ai_method::nested && mixed)
+    return too_large(p, opt.method); // the nested method's figures are read off its table
   else
     return std::nullopt;
   return std::string(msg);
@@ -85,7 +87,8 @@ std::optional<std::string> figures_refusal(const problem &p, const solve_options
 
 std::optional<std::string> refusal(const problem &p, const solve_options &opt) {
   if (auto why = figures_refusal(p, opt)) return why;
-  return opt.minority < 0 ? too_large(p, opt.method) : std::nullopt;
+  return opt.minority < 0 && opt.method == ai_method::direct ? too_large(p, opt.method)
+                                                             : std::nullopt;
 }
 
 namespace {

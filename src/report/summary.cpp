@@ -5,6 +5,8 @@
 #include <cmath>
 #include <cstdio>
 
+#include "report/rule_names.h"
+
 namespace {
 
 // One "label .... value" line: the label padded with dots to column 56, the
@@ -70,12 +72,8 @@ std::string rules_part(const audit &a) {
   char alpha[64];
   std::snprintf(alpha, sizeof alpha, "(alpha = %g for the significance tests)\n", a.alpha);
   out += alpha;
-  out += line("four-fifths rule", prob(a.four_fifths));
-  out += line("four-fifths rule, even with one more minority hire", prob(a.four_fifths_one_person));
-  out += line("two-proportion Z test (pooled variance)", prob(a.z_test));
-  out += line("Fisher exact test (lower tail)", prob(a.fisher_exact));
-  out += line("impact-ratio Z test (Morris & Lobsenz)", prob(a.z_ir));
-  out += line("four-fifths rule and Z test", prob(a.four_fifths_and_z));
+  for (const std::string &rule : flagging_rules())
+    out += line(rule_title(rule), prob(rule_probability(a, rule)));
   out += line("four-fifths rule but not Z test", prob(a.four_fifths_not_z));
   out += line("Z test but not four-fifths rule", prob(a.z_not_four_fifths));
   out += line("no comparison (none or all hired, a group absent)", prob(a.no_comparison));

@@ -42,6 +42,12 @@ TEST(Cli, RefusesATableBeyondMemoryAtOnce) {
   EXPECT_EQ(r.status, 1);
   EXPECT_NE(r.err.find("more than this machine can hold"), std::string::npos) << r.err;
   EXPECT_TRUE(ends_with(r.out, titles));
+  // The nested method's figures come from its table too: refused, not attempted.
+  for (const char *format : {"summary", "json"}) {
+    const run_result f = run_torvan("2000000 1000000 0 0.5\n", std::string("--format ") + format);
+    EXPECT_EQ(f.status, 1) << format;
+    EXPECT_NE(f.err.find("more than this machine can hold"), std::string::npos) << f.err;
+  }
 }
 
 TEST(Cli, FullOutputIsAFailure) {
