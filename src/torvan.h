@@ -266,7 +266,7 @@ struct plan_row {
   std::string error;              // empty: computed, the figures below hold
   figures f;
 };
-bool computed(const plan_row &r);
+bool row_computed(const plan_row &r);
 
 // For one rule, the smallest ntot of the range whose probability reaches the
 // target, and the smallest from which it stays at or above it to the end of

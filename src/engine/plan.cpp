@@ -104,7 +104,7 @@ std::vector<std::string> plan_rules(const plan_options &opt) {
   return out;
 }
 
-bool computed(const plan_row &r) {
+bool row_computed(const plan_row &r) {
   return r.error.empty();
 }
 
@@ -129,7 +129,7 @@ std::vector<plan_found> found_sizes(const std::vector<plan_row> &rows,
   for (const std::string &rule : rules) {
     plan_found f{rule, std::nullopt, std::nullopt};
     for (const plan_row &r : rows) {
-      const bool reached = computed(r) && rule_probability(r.f.adverse_impact, rule) >= target;
+      const bool reached = row_computed(r) && rule_probability(r.f.adverse_impact, rule) >= target;
       if (reached && !f.first) f.first = r.ntot;
       if (reached && !f.stays) f.stays = r.ntot;
       if (!reached) f.stays.reset();

@@ -88,7 +88,7 @@ std::string rows_part(const plan_options &opt, const plan_result &r) {
     std::string line = right(std::to_string(row.ntot), count_width) +
                        right(std::to_string(row.nhire), count_width) +
                        right(minority_text(row), count_width);
-    if (!computed(row)) {
+    if (!row_computed(row)) {
       const std::size_t indent = 3 * count_width + 2;
       const std::string why = wrapped("not computed: " + row.error, indent, 80);
       out += line + "  " + why.substr(indent);
@@ -166,8 +166,8 @@ nlohmann::ordered_json row_json(const plan_options &opt, const plan_row &row) {
     j["minority"] = row.minority;
   else
     j["expected_minority"] = row.expected_minority;
-  j["completed"] = computed(row);
-  if (!computed(row)) {
+  j["completed"] = row_computed(row);
+  if (!row_computed(row)) {
     j["error"] = row.error;
     return j;
   }
@@ -203,7 +203,7 @@ std::string plan_csv(const plan_options &opt, const plan_result &r) {
   for (const plan_row &row : r.rows) {
     out += std::to_string(row.ntot) + ',' + std::to_string(row.nhire) + ',' +
            (row.minority >= 0 ? std::to_string(row.minority) : g17(row.expected_minority));
-    if (!computed(row)) {
+    if (!row_computed(row)) {
       out += std::string(rules.size() + 3, ',') + ',' + quoted(row.error) + '\n';
       continue;
     }

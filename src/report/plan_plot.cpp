@@ -61,13 +61,13 @@ std::string curve(const ntot_axis &a, const plan_result &r, const std::string &r
   bool open = false;
   for (std::size_t i = 0; i < r.rows.size(); ++i) {
     const plan_row &row = r.rows[i];
-    if (!computed(row)) {
+    if (!row_computed(row)) {
       open = false;
       continue;
     }
     const double x = a.map(row.ntot), y = y_of(rule_probability(row.f.adverse_impact, rule));
     append(d, {open ? "L" : "M", px(x), " ", px(y)});
-    const bool alone = !open && (i + 1 == r.rows.size() || !computed(r.rows[i + 1]));
+    const bool alone = !open && (i + 1 == r.rows.size() || !row_computed(r.rows[i + 1]));
     if (alone) d += "h0.1";
     open = true;
   }
@@ -141,7 +141,7 @@ std::string plan_svg(const plan_options &opt, const plan_result &r) {
   if (rules.size() % 2 == 1) ly += 20;
   bool gaps = false;
   for (const plan_row &row : r.rows)
-    gaps = gaps || !computed(row);
+    gaps = gaps || !row_computed(row);
   if (gaps)
     g.text(L, ly, "start", "Sizes that could not be computed leave gaps in the lines.",
            " fill=\"#555555\"");

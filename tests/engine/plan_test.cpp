@@ -56,7 +56,7 @@ TEST(Plan, EveryRowIsItsSingleProblemsFigures) {
         const plan_point pt = plan_point_at(o, row.ntot);
         EXPECT_EQ(row.nhire, pt.p.nhire);
         EXPECT_EQ(row.minority, pt.opt.minority);
-        if (!computed(row)) {
+        if (!row_computed(row)) {
           EXPECT_EQ(row.error, *figures_refusal(pt.p, pt.opt)) << row.ntot;
           continue;
         }
@@ -119,7 +119,7 @@ TEST(Plan, FalsePositiveRatesAreHypergeometricSums) {
   const plan_result r = solve_plan(o);
   ASSERT_EQ(r.rows.size(), 18u);
   for (const plan_row &row : r.rows) {
-    ASSERT_TRUE(computed(row)) << row.error;
+    ASSERT_TRUE(row_computed(row)) << row.error;
     const int n1 = row.minority, n0 = row.ntot - n1, h = row.nhire;
     double ff = 0, one = 0, z = 0, fisher = 0, zir = 0, both = 0;
     for (int x = std::max(0, h - n0); x <= std::min(h, n1); ++x) {
@@ -219,7 +219,7 @@ TEST(Plan, RowsThatCannotBeComputedSaySo) {
   ASSERT_EQ(r.rows.size(), 4u);
   EXPECT_EQ(r.rows[0].error, "nhire = 12 must lie between 0 and ntot = 5");
   EXPECT_EQ(r.rows[1].error, "nhire = 12 must lie between 0 and ntot = 10");
-  EXPECT_TRUE(computed(r.rows[2]) && computed(r.rows[3]));
+  EXPECT_TRUE(row_computed(r.rows[2]) && row_computed(r.rows[3]));
 }
 
 TEST(Plan, CancelledBeforehandComputesNothing) {
