@@ -150,6 +150,69 @@ int run_plan_command(const std::vector<std::string> &args, std::FILE *out, std::
 }
 
 std::string plan_usage() {
-  return "Usage: torvan plan --esize D (--prop P | --minority-share S)\n"
-         "                   (--selection-ratio R | --nhire H) --ntot A:B[:STEP] [options]\n";
+  return R"(Usage: torvan plan --esize D (--prop P | --minority-share S)
+                   (--selection-ratio R | --nhire H) --ntot A:B[:STEP]
+                   [--alpha A] [--target T] [--rule NAME[,NAME...]]
+                   [--method direct|nested] [--format text|csv|json]
+                   [--plot FILE.svg] [--threads N]
+       torvan plan --help
+
+Plans an adverse impact study: for every pool size ntot from A to B, the exact
+probability that each adverse impact rule flags the minority group, P(AI >
+1.25) and P(AI undefined), and for each rule the pool sizes at which that
+probability reaches the target. Each row is the single problem of that size,
+its figures those of `torvan --format json --rows none` to the last digit. At
+esize 0 the groups do not differ, and every probability is the rule's
+false-positive rate.
+
+The discrete tests saw-tooth as ntot grows, so two sizes are given per rule:
+  first  the smallest ntot of the range whose probability reaches the target
+  stays  the smallest ntot from which it stays at or above the target to B
+or "not reached in the range".
+
+Options (the names in parentheses are those of the JSON document and the
+server's parameters):
+  --esize D            mean minority score in standard deviations of the
+                       majority's (required; negative: the minority scores
+                       lower)
+  --prop P             binomial pools: each applicant is a minority applicant
+                       with probability P (0 < P < 1); the rows show the
+                       expected number, P ntot
+  --minority-share S   (minority_share) known pools of exactly round(S ntot)
+                       minority applicants (0 <= S <= 1)
+  --selection-ratio R  (selection_ratio) nhire = round(R ntot), at least 1
+                       (0 < R <= 1)
+  --nhire H            the same H hires at every size; sizes below H cannot
+                       be computed and their rows say so
+  --ntot A:B[:STEP]    the pool sizes A, A + STEP, ... up to B (2 <= A <= B,
+                       STEP >= 1, default 1; at most 100000 sizes)
+  --alpha A            significance level of the rules' tests (default 0.05)
+  --target T           the probability to reach (0 < T < 1; default 0.8)
+  --rule NAME          only these rules (repeat it, or separate names by
+                       commas): four_fifths, four_fifths_one_person, z_test,
+                       fisher_exact, z_ir, four_fifths_and_z (default: all)
+  --method M           direct (the default) or nested, as for one problem
+  --format text        a page within 80 columns (the default); probabilities
+                       to four decimals, the found sizes from every digit
+  --format csv         one line per size, every number to full precision; a
+                       size not computed has empty figures and its reason
+                       in the error column
+  --format json        one document: the options, the rows, the found sizes
+  --plot FILE.svg      also draw the curves, one line per rule, the target as
+                       a dashed line; ntot on a log axis when B / A > 100
+  --threads N          compute on N threads (default: every hardware thread):
+                       sizes at once, and pools within a size when sizes are
+                       few; the figures are the same for every N
+  --help               show this text
+
+round() rounds halves away from zero (up): R = 0.25 with ntot = 10 gives 3
+hires; R ntot is taken in double precision.
+
+Example: how large a pool before each rule flags a difference of -0.3 at least
+four times in five, hiring one applicant in five?
+  torvan plan --esize -0.3 --prop 0.3 --selection-ratio 0.2 --ntot 10:2000
+
+Exit status: 0 every size computed; 1 some size could not be (its row says
+why); 2 a bad option; 4 the output or the chart could not be written.
+)";
 }

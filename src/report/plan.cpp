@@ -74,22 +74,25 @@ int shortfalls(const plan_row &row) {
   }));
 }
 
-constexpr std::size_t count_width = 7, prob_width = 7;
+// ntot up to 10^7 - 1 in the first column, nhire and the minority
+// applicants up to 10^6 after a blank, each probability in 7 (0.1234 after a
+// blank): with six rules and a mark, 80 columns.
+constexpr std::size_t ntot_width = 7, count_width = 8, prob_width = 7;
 
 std::string rows_part(const plan_options &opt, const plan_result &r) {
   const std::vector<std::string> rules = plan_rules(opt);
-  std::string out = "\n" + right("ntot", count_width) + right("nhire", count_width) +
+  std::string out = "\n" + right("ntot", ntot_width) + right("nhire", count_width) +
                     right(known_pools(opt) ? "min" : "E[min]", count_width);
   for (const std::string &rule : rules)
     out += right(rule_abbreviation(rule), prob_width);
   out += right(">1.25", prob_width) + right("undef", prob_width) + '\n';
   bool short_of_bound = false;
   for (const plan_row &row : r.rows) {
-    std::string line = right(std::to_string(row.ntot), count_width) +
+    std::string line = right(std::to_string(row.ntot), ntot_width) +
                        right(std::to_string(row.nhire), count_width) +
                        right(minority_text(row), count_width);
     if (!row_computed(row)) {
-      const std::size_t indent = 3 * count_width + 2;
+      const std::size_t indent = ntot_width + 2 * count_width + 2;
       const std::string why = wrapped("not computed: " + row.error, indent, 80);
       out += line + "  " + why.substr(indent);
       continue;
@@ -100,7 +103,7 @@ std::string rows_part(const plan_options &opt, const plan_result &r) {
             right(format("%.4f", row.f.summary.p_undefined), prob_width);
     const bool short_here = shortfalls(row) > 0;
     short_of_bound = short_of_bound || short_here;
-    out += line + (short_here ? " *" : "") + '\n';
+    out += line + (short_here ? "*" : "") + '\n';
   }
   std::string legend;
   for (const std::string &rule : rules)
@@ -125,10 +128,12 @@ std::string found_part(const plan_options &opt, const plan_result &r) {
                      "ntot = " +
                      std::to_string(opt.ntot->to) + "; none: not reached in the range.",
                  2, 80);
-  out += '\n' + std::string(56, ' ') + right("first", 8) + right("stays", 8) + '\n';
+  // The titles padded with dots to column 54: "not reached in the range"
+  // still ends within 80.
+  out += '\n' + std::string(54, ' ') + right("first", 8) + right("stays", 8) + '\n';
   for (const plan_found &f : r.found) {
     std::string line = "  " + std::string(rule_title(f.rule)) + ' ';
-    line.resize(std::max<std::size_t>(line.size(), 56), '.');
+    line.resize(std::max<std::size_t>(line.size(), 54), '.');
     if (!f.first) {
       out += line + " not reached in the range\n";
       continue;
