@@ -3,16 +3,20 @@
 The adverse impact (AI) ratio is the majority's selection rate over the
 minority's when the `nhire` best of `ntot` applicants are hired top-down.
 :func:`distribution` computes one problem; :func:`grid` computes many, on
-local threads or on a Dask cluster. The numbers come from the same C++
+local threads or on a Dask cluster; :func:`plan` follows every rule's
+probability as the pool grows. The numbers come from the same C++
 library as the ``torvan`` command line, and agree with it to the last bit.
 """
 
 from . import _torvan
 from ._distribution import Distribution, distribution
 from ._grid import grid
+from ._plan import Plan, plan
 
 __version__ = _torvan.version
 #: Names accepted by the ``method`` argument.
 methods = _torvan.methods
+#: Names accepted by the ``rule`` argument of :func:`plan`, as the JSON documents name the rules.
+flagging_rules = tuple(_torvan.flagging_rules)
 
-__all__ = ["Distribution", "distribution", "grid", "methods"]
+__all__ = ["Distribution", "Plan", "distribution", "flagging_rules", "grid", "methods", "plan"]
