@@ -26,10 +26,9 @@ struct computed_plan {
 
 // No thread count means every hardware thread, as on the command line.
 plan_options options_of(std::optional<double> esize, std::optional<double> prop,
-                        std::optional<double> minority_share,
-                        std::optional<double> selection_ratio, std::optional<int> nhire,
-                        const ntot_range &ntot, double alpha, double target,
-                        std::vector<std::string> rules, const std::string &method,
+                        std::optional<double> minority_share, std::optional<double> selection_ratio,
+                        std::optional<int> nhire, const ntot_range &ntot, double alpha,
+                        double target, std::vector<std::string> rules, const std::string &method,
                         std::optional<int> threads) {
   plan_options o;
   o.esize = esize;
@@ -44,8 +43,7 @@ plan_options options_of(std::optional<double> esize, std::optional<double> prop,
   const auto m = method_named(method);
   if (!m) throw py::value_error("method must be nested or direct, not '" + method + "'");
   o.method = *m;
-  o.threads =
-      threads.value_or(static_cast<int>(std::max(1u, std::thread::hardware_concurrency())));
+  o.threads = threads.value_or(static_cast<int>(std::max(1u, std::thread::hardware_concurrency())));
   if (const auto why = plan_refusal(o)) throw py::value_error(*why);
   return o;
 }

@@ -42,4 +42,3 @@ auto run_interruptibly(std::atomic<bool> &stop, F work, const std::function<void
   if (tick) tick();
   return done.get();
 }
-

@@ -52,13 +52,12 @@ Rcpp::List row_columns(const plan_options &opt, const plan_result &r) {
           row_computed(row) ? rule_probability(row.f.adverse_impact, rules[k]) : NA_REAL;
     above[i] = row_computed(row) ? row.f.summary.p_above : NA_REAL;
     undefined[i] = row_computed(row) ? row.f.summary.p_undefined : NA_REAL;
-    shortfalls[i] = row_computed(row)
-                        ? static_cast<int>(std::count_if(
-                              row.f.events.begin(), row.f.events.end(),
-                              [](const pool_event &e) {
-                                return e.what == pool_event::kind::accuracy_shortfall;
-                              }))
-                        : NA_INTEGER;
+    shortfalls[i] = row_computed(row) ? static_cast<int>(std::count_if(
+                                            row.f.events.begin(), row.f.events.end(),
+                                            [](const pool_event &e) {
+                                              return e.what == pool_event::kind::accuracy_shortfall;
+                                            }))
+                                      : NA_INTEGER;
   }
   Rcpp::List out = Rcpp::List::create(Rcpp::Named("ntot") = ntot, Rcpp::Named("nhire") = nhire);
   if (opt.minority_share)
@@ -97,9 +96,9 @@ Rcpp::List found_columns(const plan_result &r) {
 // [[Rcpp::export(rng = false)]]
 Rcpp::List plan_sizes(Rcpp::NumericVector esize, int ntot_from, int ntot_to, int ntot_step,
                       Rcpp::NumericVector prop, Rcpp::NumericVector minority_share,
-                      Rcpp::NumericVector selection_ratio, Rcpp::IntegerVector nhire,
-                      double alpha, double target, std::vector<std::string> rules,
-                      std::string method, int threads, Rcpp::Function tick) {
+                      Rcpp::NumericVector selection_ratio, Rcpp::IntegerVector nhire, double alpha,
+                      double target, std::vector<std::string> rules, std::string method,
+                      int threads, Rcpp::Function tick) {
   plan_options opt;
   opt.esize = given(esize);
   opt.prop = given(prop);
@@ -134,8 +133,7 @@ Rcpp::List plan_sizes(Rcpp::NumericVector esize, int ntot_from, int ntot_to, int
         if (now > told) tick(now - told);
         told = now;
       });
-  return Rcpp::List::create(Rcpp::Named("rows") = row_columns(opt, r),
-                            Rcpp::Named("found") = found_columns(r),
-                            Rcpp::Named("json") =
-                                plan_json_text(opt, r, {opt.threads, cpu_seconds() - t0}, 2));
+  return Rcpp::List::create(
+      Rcpp::Named("rows") = row_columns(opt, r), Rcpp::Named("found") = found_columns(r),
+      Rcpp::Named("json") = plan_json_text(opt, r, {opt.threads, cpu_seconds() - t0}, 2));
 }

@@ -112,6 +112,7 @@ std::string usage() {
               [--alpha A] [--threads N] [--rows all|none] [--plot FILE.svg] < problem
        torvan --batch [--method nested|direct] [--minority N] [--alpha A]
               [--threads N] [--rows all|none] < problems
+       torvan plan --esize D ... --ntot A:B   (see torvan plan --help)
        torvan --help | --version
 
 Computes the exact sampling distribution of the adverse impact (AI) ratio

@@ -16,9 +16,11 @@
 // mode is the first x with R(x) q < 1, G there is taken from its logarithm
 // (Loader's form keeps it accurate for pools of thousands), and the
 // recurrence runs from it outwards: one exponential for q whatever the number
-// of outcomes, and no term is ever formed from an underflowed start. Once G falls below 1e-50 it
-// and all beyond it are left 0: with hazard rates below 100 and h below 1e5
-// such a density is under 1e-43, far below any outcome's tolerance.
+// of outcomes, and no term is ever formed from an underflowed start. Once G
+// falls below 1e-30 it and all beyond it are left 0: with hazard rates below
+// 100 and h below 1e5 such a density is under 1e-23, and what it leaves out
+// of an outcome over a score range below 100 wide under 1e-21, far below the
+// 1e-17 that every outcome's tolerance allows.
 #include "engine/direct.h"
 
 #include <algorithm>
@@ -33,9 +35,9 @@
 
 namespace {
 
-constexpr double negligible = 1e-50;                  // G below this counts as 0
-constexpr double ln_negligible = -115.12925464970229; // ln 1e-50
-constexpr double ln_tail_mass = -48.35428695287496;   // ln 1e-21, see score_range
+constexpr double negligible = 1e-30;                 // G below this counts as 0
+constexpr double ln_negligible = -69.07755278982137; // ln 1e-30
+constexpr double ln_tail_mass = -48.35428695287496;  // ln 1e-21, see score_range
 // Both tail bounds are below 1e-21 this far beyond the means (for pools below
 // 1e5): the bisection starts from there.
 constexpr double score_reach = 40.0;
@@ -50,11 +52,24 @@ constexpr trapezoid_options quadrature{
 struct pool {
   int n1, n0, h, xlo, xhi;
   double esize;
+  binom_trials b1, b0;          // of the minority's and the majority's binomial factors
+  double ln_n1, ln_n0;          // for the tail bounds
   std::vector<double> up, down; // R, 1 / R
 };
 
 pool make_pool(int n1, int n0, int h, double esize) {
-  pool p{n1, n0, h, std::max(0, h - n0), std::min(h, n1), esize, {}, {}};
+  pool p{n1,
+         n0,
+         h,
+         std::max(0, h - n0),
+         std::min(h, n1),
+         esize,
+         binom_trials(n1),
+         binom_trials(n0),
+         std::log(n1),
+         std::log(n0),
+         {},
+         {}};
   for (int x = p.xlo; x < p.xhi; ++x) {
     // Products of counts below 2^53 are exact, so each R is rounded once.
     const double num = static_cast<double>(n1 - x) * (h - x);
@@ -78,8 +93,8 @@ written_range outcome_densities(const pool &p, double t, std::span<double> out) 
   const auto first_falling =
       std::partition_point(p.up.begin(), p.up.end(), [q_inv](double r) { return r >= q_inv; });
   const int mode = p.xlo + static_cast<int>(first_falling - p.up.begin());
-  const double ln_g = ln_binom(mode, p.n1, m.sf, m.cdf, m.lnsf, m.lncdf) +
-                      ln_binom(p.h - mode, p.n0, w.sf, w.cdf, w.lnsf, w.lncdf);
+  const double ln_g = ln_binom(mode, p.b1, m.sf, m.cdf, m.lnsf, m.lncdf) +
+                      ln_binom(p.h - mode, p.b0, w.sf, w.cdf, w.lnsf, w.lncdf);
   if (ln_g < ln_negligible) return {0, 0};
 
   const double r1 = std::exp(m.lnpdf - m.lnsf), r0 = std::exp(w.lnpdf - w.lnsf);
@@ -131,12 +146,11 @@ double ln_chernoff(double k, double ln_mu) {
 // P(lowest hired < t): n1 + n0 - h + 1 or more score below t.
 double ln_above(const pool &p, double t) {
   const normal_tails m = normal_tails_at(t - p.esize), w = normal_tails_at(t);
-  return ln_chernoff(p.h, ln_sum(std::log(p.n1) + m.lnsf, std::log(p.n0) + w.lnsf));
+  return ln_chernoff(p.h, ln_sum(p.ln_n1 + m.lnsf, p.ln_n0 + w.lnsf));
 }
 double ln_below(const pool &p, double t) {
   const normal_tails m = normal_tails_at(t - p.esize), w = normal_tails_at(t);
-  return ln_chernoff(p.n1 + p.n0 - p.h + 1,
-                     ln_sum(std::log(p.n1) + m.lncdf, std::log(p.n0) + w.lncdf));
+  return ln_chernoff(p.n1 + p.n0 - p.h + 1, ln_sum(p.ln_n1 + m.lncdf, p.ln_n0 + w.lncdf));
 }
 
 // The range of the lowest hired score outside which it lies with probability

@@ -29,7 +29,7 @@ struct direct_result {
 direct_result direct_pool(int n1, int n0, int h, double esize);
 
 // The same, but prob holds only the outcomes whose integrand rose above the
-// negligible level (1e-50 for the binomial factor) at some node of the rule;
+// negligible level (1e-30 for the binomial factor) at some node of the rule;
 // those outside are exactly 0 in direct_pool's result too. Work grows with
 // these outcomes, a few dozen standard deviations of X, rather than with
 // min(h, n1); the integrator's sums take 16 bytes an outcome of the pool.

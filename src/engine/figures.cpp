@@ -23,6 +23,9 @@ struct outcome {
 // passes, not a sort's log2(outcomes). Stable: equal ratios stay in pool order.
 void merge_runs(std::vector<outcome> &kept, std::vector<std::size_t> starts) {
   const auto by_ai = [](const outcome &a, const outcome &b) { return a.ai < b.ai; };
+  const auto at = [](std::vector<outcome> &v, std::size_t i) {
+    return v.begin() + static_cast<std::ptrdiff_t>(i);
+  };
   std::vector<outcome> merged(kept.size());
   starts.push_back(kept.size());
   while (starts.size() > 2) {
@@ -30,8 +33,7 @@ void merge_runs(std::vector<outcome> &kept, std::vector<std::size_t> starts) {
     for (std::size_t r = 0; r + 1 < starts.size(); r += 2) {
       const std::size_t lo = starts[r], mid = starts[r + 1];
       const std::size_t hi = r + 2 < starts.size() ? starts[r + 2] : mid;
-      std::merge(kept.begin() + lo, kept.begin() + mid, kept.begin() + mid, kept.begin() + hi,
-                 merged.begin() + lo, by_ai);
+      std::merge(at(kept, lo), at(kept, mid), at(kept, mid), at(kept, hi), at(merged, lo), by_ai);
       next.push_back(lo);
     }
     next.push_back(kept.size());
@@ -46,6 +48,8 @@ void merge_runs(std::vector<outcome> &kept, std::vector<std::size_t> starts) {
 void merge_equal(const std::vector<outcome> &kept, double undefined, std::vector<double> &vai,
                  std::vector<double> &pvai) {
   std::vector<double> carry;
+  for (std::vector<double> *v : {&vai, &pvai, &carry})
+    v->reserve(kept.size() + 1);
   for (const outcome &o : kept) {
     if (vai.empty() || vai.back() != o.ai) {
       vai.push_back(o.ai);

@@ -69,12 +69,12 @@ std::optional<std::string> rule_refusal(const plan_options &o) {
   const std::vector<std::string> known = flagging_rules();
   for (const std::string &name : o.rules)
     if (std::find(known.begin(), known.end(), name) == known.end()) {
-      std::string list;
+      std::string why = "rule '" + name + "' is not one of ";
       for (const std::string &k : known) {
-        if (!list.empty()) list += ", ";
-        list += k;
+        if (&k != &known.front()) why += ", ";
+        why += k;
       }
-      return "rule '" + name + "' is not one of " + list;
+      return why;
     }
   return std::nullopt;
 }

@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
+#include <iterator>
 #include <numeric>
 #include <stdexcept>
 #include <string>
@@ -170,14 +171,15 @@ void audit_tally::add_pool(int n1, double weight, int xlo, const std::vector<dou
 }
 
 std::vector<std::string> flagging_rules() {
-  std::vector<std::string> names;
-  for (const rule_field &r : rule_fields)
-    names.emplace_back(r.name);
+  std::vector<std::string> names(std::size(rule_fields));
+  std::transform(std::begin(rule_fields), std::end(rule_fields), names.begin(),
+                 [](const rule_field &r) { return r.name; });
   return names;
 }
 
 double rule_probability(const audit &a, const std::string &rule) {
-  for (const rule_field &r : rule_fields)
-    if (rule == r.name) return a.*r.field;
-  throw std::invalid_argument("no rule is named '" + rule + "'");
+  const auto r = std::find_if(std::begin(rule_fields), std::end(rule_fields),
+                              [&](const rule_field &f) { return rule == f.name; });
+  if (r == std::end(rule_fields)) throw std::invalid_argument("no rule is named '" + rule + "'");
+  return a.*r->field;
 }

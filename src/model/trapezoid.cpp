@@ -54,9 +54,9 @@ trapezoid_result trapezoid(const vector_integrand &f, int m, double a, double b,
   res.converged = res.worst <= 1.0;
   if (lo >= hi) return res; // nothing was written
   res.first = static_cast<int>(lo);
-  res.value.assign(sum.begin() + static_cast<std::ptrdiff_t>(lo),
-                   sum.begin() + static_cast<std::ptrdiff_t>(hi));
-  for (double &v : res.value)
-    v *= width / n;
+  res.value.resize(hi - lo);
+  std::transform(sum.begin() + static_cast<std::ptrdiff_t>(lo),
+                 sum.begin() + static_cast<std::ptrdiff_t>(hi), res.value.begin(),
+                 [&](double s) { return s * (width / n); });
   return res;
 }

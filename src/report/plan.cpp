@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <iterator>
 #include <sstream>
 
 #include "report/export.h"
@@ -69,9 +70,10 @@ std::string plan_part(const plan_options &opt) {
 }
 
 int shortfalls(const plan_row &row) {
-  return static_cast<int>(std::count_if(row.f.events.begin(), row.f.events.end(), [](auto &e) {
-    return e.what == pool_event::kind::accuracy_shortfall;
-  }));
+  return static_cast<int>(
+      std::count_if(row.f.events.begin(), row.f.events.end(), [](const pool_event &e) {
+        return e.what == pool_event::kind::accuracy_shortfall;
+      }));
 }
 
 // ntot up to 10^7 - 1 in the first column, nhire and the minority
@@ -234,8 +236,8 @@ nlohmann::ordered_json plan_document(const plan_options &opt, const plan_result 
   }
   doc["false_positive"] = *opt.esize == 0.0;
   nlohmann::ordered_json rows = nlohmann::ordered_json::array();
-  for (const plan_row &row : r.rows)
-    rows.push_back(row_json(opt, row));
+  std::transform(r.rows.begin(), r.rows.end(), std::back_inserter(rows),
+                 [&](const plan_row &row) { return row_json(opt, row); });
   doc["rows"] = rows;
   nlohmann::ordered_json found = nlohmann::ordered_json::object();
   for (const plan_found &f : r.found)

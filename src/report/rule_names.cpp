@@ -1,6 +1,8 @@
 // The rules' names on the pages.
 #include "report/rule_names.h"
 
+#include <algorithm>
+#include <iterator>
 #include <stdexcept>
 
 namespace {
@@ -17,9 +19,10 @@ constexpr rule_names names[] = {
     {"four_fifths_and_z", "4/5&Z", "four-fifths rule and Z test"}};
 
 const rule_names &named(const std::string &rule) {
-  for (const rule_names &n : names)
-    if (rule == n.name) return n;
-  throw std::invalid_argument("no rule is named '" + rule + "'");
+  const auto n = std::find_if(std::begin(names), std::end(names),
+                              [&](const rule_names &r) { return rule == r.name; });
+  if (n == std::end(names)) throw std::invalid_argument("no rule is named '" + rule + "'");
+  return *n;
 }
 
 } // namespace
