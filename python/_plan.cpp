@@ -52,14 +52,10 @@ plan_options options_of(std::optional<double> esize, std::optional<double> prop,
 computed_plan compute_plan(plan_options opt, const py::object &progress) {
   const int threads = opt.threads;
   computed_plan c{std::move(opt), {}, {threads, 0.0}};
-  std::atomic<int> done{0}, total{0};
-  const auto work = [&](const std::atomic<bool> &stop) {
+  const auto work = [&](const std::atomic<bool> &stop, const progress_report &report) {
     plan_options o = c.opt;
     o.cancel = &stop;
-    o.progress = [&](int d, int t) {
-      done = d;
-      total = t;
-    };
+    o.progress = report;
     timespec t0{}, t1{};
     clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &t0);
     c.r = solve_plan(o);
@@ -67,14 +63,7 @@ computed_plan compute_plan(plan_options opt, const py::object &progress) {
     c.facts.cpu_seconds = static_cast<double>(t1.tv_sec - t0.tv_sec) +
                           static_cast<double>(t1.tv_nsec - t0.tv_nsec) * 1e-9;
   };
-  int shown = -1;
-  const auto tick = [&] {
-    if (progress.is_none() || done == shown) return;
-    shown = done;
-    progress(shown, total.load());
-  };
-  std::atomic<bool> stop{false};
-  run_interruptibly(stop, work, tick);
+  run_reporting(work, progress);
   return c;
 }
 

@@ -94,8 +94,7 @@ computed compute(const problem &p, const solve_options &opt, const py::object &p
                  cancel_token *token) {
   if (const auto why = refusal(p, opt)) throw py::value_error(*why);
   computed c{p, opt, {}, {opt.threads, 0.0}};
-  std::atomic<int> done{0}, total{0};
-  const auto work = [&](const std::atomic<bool> &stop) {
+  const auto work = [&](const std::atomic<bool> &stop, const progress_report &report) {
     // One thread computes on the thread that runs solve, whose own clock then
     // counts the work exactly even while other threads run other problems (as
     // a batch line is timed); more threads are counted by the process clock,
@@ -103,27 +102,17 @@ computed compute(const problem &p, const solve_options &opt, const py::object &p
     const clockid_t clock = opt.threads == 1 ? CLOCK_THREAD_CPUTIME_ID : CLOCK_PROCESS_CPUTIME_ID;
     solve_options o = opt;
     o.cancel = &stop;
-    o.progress = [&](int d, int t) {
-      done = d;
-      total = t;
-    };
+    o.progress = report;
     const double t0 = cpu_seconds(clock);
     c.s = solve(p, o);
     c.facts.cpu_seconds = cpu_seconds(clock) - t0;
   };
   if (token) {
     const py::gil_scoped_release unlocked;
-    work(token->flag);
+    work(token->flag, {});
     return c;
   }
-  int shown = -1;
-  const auto tick = [&] {
-    if (progress.is_none() || done == shown) return;
-    shown = done;
-    progress(shown, total.load());
-  };
-  std::atomic<bool> stop{false};
-  run_interruptibly(stop, work, tick);
+  run_reporting(work, progress);
   return c;
 }
 

@@ -42,3 +42,26 @@ auto run_interruptibly(std::atomic<bool> &stop, F work, const std::function<void
   if (tick) tick();
   return done.get();
 }
+
+// What a computation says of its progress: work done so far, work in all.
+using progress_report = std::function<void(int done, int total)>;
+
+// run_interruptibly for work(stop, report) that reports its progress, from
+// any thread, through report: progress(done, total), unless it is None, is
+// told the latest on the calling thread between slices.
+template <class F> void run_reporting(F work, const pybind11::object &progress) {
+  std::atomic<int> done{0}, total{0};
+  const progress_report report = [&](int d, int t) {
+    done = d;
+    total = t;
+  };
+  int shown = -1;
+  const auto tick = [&] {
+    if (progress.is_none() || done == shown) return;
+    shown = done;
+    progress(shown, total.load());
+  };
+  std::atomic<bool> stop{false};
+  run_interruptibly(
+      stop, [&](const std::atomic<bool> &s) { work(s, report); }, tick);
+}

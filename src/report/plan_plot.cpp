@@ -88,12 +88,7 @@ std::string subtitle(const plan_options &opt) {
 std::string plan_svg(const plan_options &opt, const plan_result &r) {
   const ntot_axis ax = choose_axis(*opt.ntot);
   const bool fp = *opt.esize == 0.0;
-  svg g;
-  g.s = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
-        "<svg xmlns=\"http://www.w3.org/2000/svg\" width=\"" +
-        px(W) + "\" height=\"" + px(H) + "\" viewBox=\"0 0 " + px(W) + " " + px(H) +
-        "\" font-family=\"DejaVu Sans, Helvetica, Arial, sans-serif\" font-size=\"12\">\n"
-        "<rect width=\"100%\" height=\"100%\" fill=\"white\"/>\n";
+  svg g(W, H);
   g.text(W / 2, 30, "middle",
          fp ? "False-positive rate of each adverse impact rule, by pool size"
             : "Probability that each adverse impact rule flags the minority, by pool size",

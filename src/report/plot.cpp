@@ -109,12 +109,7 @@ std::string distribution_svg(const plot_input &in) {
   auto yp = [&](double p) { return B - p / ytop * (B - T); };
   auto yc = [&](double c) { return B - c * (B - T); };
 
-  svg g;
-  g.s = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
-        "<svg xmlns=\"http://www.w3.org/2000/svg\" width=\"" +
-        px(W) + "\" height=\"" + px(H) + "\" viewBox=\"0 0 " + px(W) + " " + px(H) +
-        "\" font-family=\"DejaVu Sans, Helvetica, Arial, sans-serif\" font-size=\"12\">\n"
-        "<rect width=\"100%\" height=\"100%\" fill=\"white\"/>\n";
+  svg g(W, H);
 
   // Title, problem, and the mass the axis cannot show.
   g.text(W / 2, 30, "middle", "Exact sampling distribution of the adverse impact ratio",

@@ -82,6 +82,13 @@ std::vector<tick> decade_ticks(double lo, double hi, const std::function<double(
   return t;
 }
 
+svg::svg(double w, double h)
+    : s("<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
+        "<svg xmlns=\"http://www.w3.org/2000/svg\" width=\"" +
+        px(w) + "\" height=\"" + px(h) + "\" viewBox=\"0 0 " + px(w) + " " + px(h) +
+        "\" font-family=\"DejaVu Sans, Helvetica, Arial, sans-serif\" font-size=\"12\">\n"
+        "<rect width=\"100%\" height=\"100%\" fill=\"white\"/>\n") {}
+
 void svg::line(double x1, double y1, double x2, double y2, const std::string &style) {
   s += "<line x1=\"" + px(x1) + "\" y1=\"" + px(y1) + "\" x2=\"" + px(x2) + "\" y2=\"" + px(y2) +
        "\" " + style + "/>\n";

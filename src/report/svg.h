@@ -33,7 +33,9 @@ struct tick {
 // and labels at 2 and 5 over at most four decades.
 std::vector<tick> decade_ticks(double lo, double hi, const std::function<double(double)> &map);
 
+// A document of width w and height h on a white page, open for its content.
 struct svg {
+  svg(double w, double h);
   std::string s;
   void line(double x1, double y1, double x2, double y2, const std::string &style);
   void text(double x, double y, const std::string &anchor, const std::string &body,
