@@ -145,7 +145,7 @@ Methods (the same table and outputs; the digits are the method's):
                  probability to 1e-11 relative (or 1e-16 absolute), the
                  cumulative column to 1e-12, any esize, and hundreds of
                  times faster (200 50 -0.5 0.3 on one core: 11 s nested,
-                 0.010 s direct). Use it for large pools, grids and research
+                 0.004 s direct). Use it for large pools, grids and research
                  figures; use nested to reproduce classic reports.
 
 Adverse impact rules (probability that each flags the minority; an outcome
