@@ -1,0 +1,30 @@
+// The bound on a server's computations and their queue.
+#include "cli/serve_gate.h"
+
+work_gate::entry work_gate::enter() {
+  std::unique_lock<std::mutex> lock(mutex_);
+  if (closed_) return entry::closed;
+  if (busy_ >= running_ && queued_ >= waiting_) return entry::full;
+  ++queued_;
+  freed_.wait(lock, [&] { return closed_ || busy_ < running_; });
+  --queued_;
+  if (closed_) return entry::closed;
+  ++busy_;
+  return entry::admitted;
+}
+
+void work_gate::leave() {
+  {
+    const std::lock_guard<std::mutex> lock(mutex_);
+    --busy_;
+  }
+  freed_.notify_one();
+}
+
+void work_gate::close() {
+  {
+    const std::lock_guard<std::mutex> lock(mutex_);
+    closed_ = true;
+  }
+  freed_.notify_all();
+}
