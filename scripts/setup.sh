@@ -6,14 +6,20 @@
 set -euo pipefail
 
 packages=(cmake make g++ pkg-config libgsl-dev libgtest-dev libbenchmark-dev nlohmann-json3-dev librsvg2-bin)
+# torvan serve: the HTTP library it is built on.
+packages+=(libcpp-httplib-dev)
 # The R package (r/), installed into build/R-lib by its CTest fixture.
 packages+=(r-base-dev r-cran-rcpp r-cran-testthat r-cran-future.apply r-cran-progressr r-cran-processx)
 # The Python package (python/), built into build/python for /usr/bin/python3.
 packages+=(python3-dev pybind11-dev python3-numpy python3-pandas python3-distributed python3-pytest python3-tqdm)
 
-install_missing() {
+# Browser tests of the page of torvan serve (tests/serve/test_browser.py):
+# headless Chromium driven by Selenium; installed without what they recommend.
+browser_packages=(chromium chromium-driver python3-selenium)
+
+install_missing() { # package...; APT_FLAGS: more options for apt-get install
   local missing=()
-  for p in "${packages[@]}"; do
+  for p in "$@"; do
     dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
   done
   [ ${#missing[@]} -eq 0 ] && return 0
@@ -21,7 +27,8 @@ install_missing() {
   [ "$(id -u)" -ne 0 ] && sudo=(sudo)
   echo "Installing: ${missing[*]}" >&2
   "${sudo[@]}" apt-get update -qq >&2
-  DEBIAN_FRONTEND=noninteractive "${sudo[@]}" apt-get install -y -qq "${missing[@]}" >&2
+  # shellcheck disable=SC2086 # APT_FLAGS holds separate words
+  DEBIAN_FRONTEND=noninteractive "${sudo[@]}" apt-get install -y -qq ${APT_FLAGS:-} "${missing[@]}" >&2
 }
 
 build() {
@@ -29,5 +36,6 @@ build() {
   cmake --build build -j "$(nproc)" >&2
 }
 
-install_missing
+install_missing "${packages[@]}"
+APT_FLAGS=--no-install-recommends install_missing "${browser_packages[@]}"
 build

@@ -48,7 +48,7 @@ struct params {
   }
 
   // One of the four values of the problem, read as standard input is read.
-  template <class T> void value(const std::string &name, T &v, bool needed) {
+  template <class T> void problem_value(const std::string &name, T &v, bool needed) {
     const std::string *t = text(name);
     if (!error.empty() || (!t && !needed)) return;
     const field_read r = t ? read_field(*t, v) : field_read{read_error::none, true, false};
@@ -84,10 +84,10 @@ std::variant<distribution_request, reply> read_distribution(distribution_form fo
   in.option("method", r.opt.method, read_method);
   in.option("alpha", r.opt.alpha, read_alpha);
   if (json) in.option("rows", r.rows, read_rows);
-  in.value("ntot", r.p.ntot, true);
-  in.value("nhire", r.p.nhire, true);
-  in.value("esize", r.p.esize, true);
-  in.value("prop", r.p.prop, r.opt.minority < 0); // a known pool needs no proportion
+  in.problem_value("ntot", r.p.ntot, true);
+  in.problem_value("nhire", r.p.nhire, true);
+  in.problem_value("esize", r.p.esize, true);
+  in.problem_value("prop", r.p.prop, r.opt.minority < 0); // a known pool needs no proportion
   if (!in.error.empty()) return error_reply(400, in.error);
   if (const auto why = figures_refusal(r.p, r.opt)) return error_reply(400, *why);
   return r;

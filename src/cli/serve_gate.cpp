@@ -8,9 +8,12 @@ work_gate::entry work_gate::enter() {
   ++queued_;
   freed_.wait(lock, [&] { return closed_ || busy_ < running_; });
   --queued_;
-  if (closed_) return entry::closed;
-  ++busy_;
-  return entry::admitted;
+  // The gate may have closed while the wait let go of the lock, which
+  // cppcheck does not see.
+  // cppcheck-suppress knownConditionTrueFalse
+  const entry e = closed_ ? entry::closed : entry::admitted;
+  if (e == entry::admitted) ++busy_;
+  return e;
 }
 
 void work_gate::leave() {
