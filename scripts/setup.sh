@@ -31,8 +31,8 @@ group_packages() {
 }
 
 install_missing() {
-  local missing=()
-  for p in "$@"; do
+  local missing=() p
+  for p in $(printf '%s\n' "$@" | sort -u); do
     dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
   done
   [ ${#missing[@]} -eq 0 ] && return 0
