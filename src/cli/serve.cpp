@@ -28,6 +28,16 @@ struct serve_options {
   std::string error;
 };
 
+// A whole number from `least` to `most`, as the command line reads its counts.
+std::string read_between(const std::string &name, const std::string &text, int least, int most,
+                         int &value) {
+  std::string error = read_count(name, text, least, value);
+  if (error.empty() && value > most)
+    error = name + " must lie between " + std::to_string(least) + " and " + std::to_string(most) +
+            ", not '" + text + "'";
+  return error;
+}
+
 serve_options parse_serve_options(const std::vector<std::string> &args) {
   serve_options o;
   o.limits.computations = static_cast<int>(std::max(1u, std::thread::hardware_concurrency()));
@@ -39,13 +49,14 @@ serve_options parse_serve_options(const std::vector<std::string> &args) {
       if (o.error.empty() && value.empty()) o.error = "--host needs an address";
       o.host = value;
     } else if (option_value(args, i, "--port", value, o.error)) {
-      if (o.error.empty()) o.error = read_count("--port", value, 0, o.port);
-      if (o.error.empty() && o.port > 65535)
-        o.error = "--port must lie between 0 and 65535, not '" + value + "'";
+      if (o.error.empty()) o.error = read_between("--port", value, 0, 65535, o.port);
     } else if (option_value(args, i, "--threads", value, o.error)) {
-      if (o.error.empty()) o.error = read_count("--threads", value, 1, o.limits.computations);
+      if (o.error.empty())
+        o.error = read_between("--threads", value, 1, serve_limits::most_computations,
+                               o.limits.computations);
     } else if (option_value(args, i, "--queue", value, o.error)) {
-      if (o.error.empty()) o.error = read_count("--queue", value, 0, o.limits.queue);
+      if (o.error.empty())
+        o.error = read_between("--queue", value, 0, serve_limits::most_queued, o.limits.queue);
     } else if (option_value(args, i, "--max-ntot", value, o.error)) {
       if (o.error.empty()) o.error = read_count("--max-ntot", value, 2, o.limits.max_ntot);
     } else {
@@ -254,10 +265,11 @@ Options:
   --port P       port (default 8080; 0 picks a free one, and the printed
                  address shows it)
   --threads N    computations at once, one thread each (default: every
-                 hardware thread)
+                 hardware thread; at most )" +
+         n(serve_limits::most_computations) + R"()
   --queue N      requests waiting for a computation (default )" +
-         n(l.queue) + R"(); one beyond
-                 them is answered 503 at once
+         n(l.queue) + R"(, at most )" + n(serve_limits::most_queued) + R"();
+                 one beyond them is answered 503 at once
   --max-ntot N   the largest ntot computed (default )" +
          n(l.max_ntot) + R"(, about a second
                  with the direct method); larger problems are refused (422)

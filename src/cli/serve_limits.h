@@ -9,6 +9,9 @@
 struct serve_limits {
   int computations = 1; // --threads (default: every hardware thread), one thread each
   int queue = 16;       // --queue: requests waiting for a computation; beyond them 503
+  // What the options accept: a connection thread is started for each place.
+  static constexpr int most_computations = 256;
+  static constexpr int most_queued = 1024;
   int max_ntot = 20000; // --max-ntot: direct method, 20000 10000 -0.5 0.3 takes 1.1 s here
   // The nested method integrates every outcome of every pool: ntot * nhire
   // at most this (150 40 -1 0.2 takes 4 s here, 100 20 -1 0.2 1.6 s).

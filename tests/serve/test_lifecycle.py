@@ -58,13 +58,17 @@ def test_a_taken_port_is_refused():
     (["--port", "65536"], "--port must lie between 0 and 65535, not '65536'"),
     (["--port", "-1"], "--port needs a whole number of at least 0, not '-1'"),
     (["--threads", "0"], "--threads needs a whole number of at least 1, not '0'"),
+    (["--threads", "257"], "--threads must lie between 1 and 256, not '257'"),
+    (["--queue", "100000"], "--queue must lie between 0 and 1024, not '100000'"),
     (["--queue", "x"], "--queue needs a whole number of at least 0, not 'x'"),
     (["--max-ntot", "1"], "--max-ntot needs a whole number of at least 2, not '1'"),
     (["--host"], "--host needs a value"),
     (["--format", "json"], "unknown option '--format'"),
 ])
 def test_bad_options(args, message):
-    r = subprocess.run([BINARY, "serve", *args], capture_output=True, text=True, timeout=10)
+    # A free port first: should a bad option be taken, no server sits on 8080.
+    r = subprocess.run([BINARY, "serve", "--port", "0", *args], capture_output=True, text=True,
+                       timeout=10)
     assert r.returncode == 2
     assert r.stdout == ""
     assert r.stderr == f"torvan serve: {message} (see torvan serve --help)\n"
