@@ -14,8 +14,9 @@ cd "$(dirname "$0")/.."
 
 group_packages() {
   case "$1" in
-    # A compiler, CMake, GSL's integrators and special functions, JSON.
-    program) echo cmake make g++ pkg-config libgsl-dev nlohmann-json3-dev ;;
+    # A compiler, CMake, GSL's integrators and special functions, JSON, and
+    # the HTTP library of torvan serve.
+    program) echo cmake make g++ pkg-config libgsl-dev nlohmann-json3-dev libcpp-httplib-dev ;;
     # GoogleTest, Google Benchmark, and an SVG renderer that checks the charts.
     tests) echo libgtest-dev libbenchmark-dev librsvg2-bin ;;
     # The extension's build, pandas and Dask, pytest, progress bars.
