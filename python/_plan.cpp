@@ -3,6 +3,7 @@
 // for pandas. Computed without holding the interpreter; Ctrl-C stops it.
 #include <atomic>
 #include <ctime>
+#include <functional>
 #include <optional>
 #include <string>
 #include <thread>
@@ -52,18 +53,19 @@ plan_options options_of(std::optional<double> esize, std::optional<double> prop,
 computed_plan compute_plan(plan_options opt, const py::object &progress) {
   const int threads = opt.threads;
   computed_plan c{std::move(opt), {}, {threads, 0.0}};
-  const auto work = [&](const std::atomic<bool> &stop, const progress_report &report) {
-    plan_options o = c.opt;
-    o.cancel = &stop;
-    o.progress = report;
-    timespec t0{}, t1{};
-    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &t0);
-    c.r = solve_plan(o);
-    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &t1);
-    c.facts.cpu_seconds = static_cast<double>(t1.tv_sec - t0.tv_sec) +
-                          static_cast<double>(t1.tv_nsec - t0.tv_nsec) * 1e-9;
-  };
-  run_reporting(work, progress);
+  run_computation(
+      [&](const std::atomic<bool> &stop, const std::function<void(int, int)> &count) {
+        plan_options o = c.opt;
+        o.cancel = &stop;
+        o.progress = count;
+        timespec t0{}, t1{};
+        clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &t0);
+        c.r = solve_plan(o);
+        clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &t1);
+        c.facts.cpu_seconds = static_cast<double>(t1.tv_sec - t0.tv_sec) +
+                              static_cast<double>(t1.tv_nsec - t0.tv_nsec) * 1e-9;
+      },
+      progress, nullptr);
   return c;
 }
 

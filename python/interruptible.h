@@ -1,6 +1,7 @@
 #pragma once
 // Long computations called from Python: on a thread of their own, while the
-// calling thread stays responsive to Ctrl-C.
+// calling thread stays responsive to Ctrl-C; or, for a grid's cells, on the
+// calling thread, stopped by a token. Shared by the extension's files.
 #include <atomic>
 #include <chrono>
 #include <functional>
@@ -12,6 +13,12 @@
 // below the second within which Ctrl-C must take effect, far above the cost
 // of taking the interpreter's lock.
 inline constexpr std::chrono::milliseconds wait_slice{50};
+
+// A request to stop, shared by the computations of a grid: the thread that
+// waits for the grid sets it, and every computation given it stops.
+struct cancel_token {
+  std::atomic<bool> flag{false};
+};
 
 // Runs work(stop) on a thread of its own while the calling thread, without
 // the interpreter, waits for it in short slices; between slices, holding the
@@ -43,18 +50,23 @@ auto run_interruptibly(std::atomic<bool> &stop, F work, const std::function<void
   return done.get();
 }
 
-// What a computation says of its progress: work done so far, work in all.
-using progress_report = std::function<void(int done, int total)>;
-
-// run_interruptibly for work(stop, report) that reports its progress, from
-// any thread, through report: progress(done, total), unless it is None, is
-// told the latest on the calling thread between slices.
-template <class F> void run_reporting(F work, const pybind11::object &progress) {
+// Runs work(stop, progress). Without a token it waits interruptibly: Ctrl-C
+// stops it, and progress(done, total), when given, is called on the calling
+// thread as pools are finished. With a token - a grid's cells on pool
+// threads, which signals never reach - it computes on the calling thread,
+// without the cost of a thread of its own, and only the token's holder stops it.
+template <class F>
+void run_computation(F work, const pybind11::object &progress, cancel_token *token) {
   std::atomic<int> done{0}, total{0};
-  const progress_report report = [&](int d, int t) {
+  const auto count = [&](int d, int t) {
     done = d;
     total = t;
   };
+  if (token) {
+    const pybind11::gil_scoped_release unlocked;
+    work(token->flag, count);
+    return;
+  }
   int shown = -1;
   const auto tick = [&] {
     if (progress.is_none() || done == shown) return;
@@ -63,5 +75,5 @@ template <class F> void run_reporting(F work, const pybind11::object &progress) 
   };
   std::atomic<bool> stop{false};
   run_interruptibly(
-      stop, [&](const std::atomic<bool> &s) { work(s, report); }, tick);
+      stop, [&](const std::atomic<bool> &s) { work(s, count); }, tick);
 }
