@@ -264,6 +264,9 @@ struct plan_row {
   int minority = -1;              // known pools: the minority applicants; -1: binomial pools
   double expected_minority = 0.0; // prop ntot, or the known count
   std::string error;              // empty: computed, the figures below hold
+  // The rules' probabilities, P(AI > 1.25) and P(undefined), the status and
+  // the events; by the direct method the moments and percentiles are not
+  // computed (NaN).
   figures f;
 };
 bool row_computed(const plan_row &r);

@@ -6,6 +6,7 @@
 #include <cmath>
 #include <cstdio>
 
+#include "engine/figures.h"
 #include "engine/ordered.h"
 #include "engine/rules.h"
 
@@ -162,7 +163,7 @@ plan_result solve_plan(const plan_options &opt) {
     } else if (const auto why = figures_refusal(pt.p, pt.opt)) {
       row.error = *why;
     } else {
-      row.f = solve_figures(pt.p, pt.opt);
+      row.f = solve_rule_figures(pt.p, pt.opt);
       if (!completed(row.f.status) && !row.f.status.cancelled)
         row.error = gave_up_reason(row.f.status);
     }

@@ -39,6 +39,10 @@ std::vector<double> percentiles(const std::vector<double> &vai, const std::vecto
 
 } // namespace
 
+bool beyond_five_fourths(double ai) {
+  return ai - five_fourths > threshold_reach;
+}
+
 double running_total::add(double p) {
   if (method == ai_method::nested) return sum += p;
   add_compensated(sum, carry, p);
@@ -81,7 +85,7 @@ ai_summary summarize(const std::vector<double> &vai, const std::vector<double> &
       continue;
     }
     defined.add(pvai[i]);
-    if (vai[i] - five_fourths > threshold_reach) above.add(pvai[i]);
+    if (beyond_five_fourths(vai[i])) above.add(pvai[i]);
     if (four_fifths - vai[i] > threshold_reach) below.add(pvai[i]);
   }
   s.p_undefined = undefined.add(0.0);
