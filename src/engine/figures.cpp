@@ -130,7 +130,8 @@ figures direct_figures(const problem &p, const solve_options &opt) {
   std::vector<double> vai, pvai;
   merge_runs(kept, std::move(sums.runs));
   merge_equal(kept, sums.undefined.value(), vai, pvai);
-  kept = {};
+  kept.clear();
+  kept.shrink_to_fit(); // its memory back before the summary takes its own
   f.summary = summarize(vai, pvai, ai_method::direct);
   put_pool_sums(sums, f.summary);
   // The table would hold each percentile's outcomes under its entry, the
