@@ -15,6 +15,7 @@
 
 #include <gsl/gsl_version.h>
 
+#include "cli/audit_command.h"
 #include "cli/batch.h"
 #include "cli/clock.h"
 #include "cli/options.h"
@@ -202,6 +203,8 @@ int run_single(const options &o, int threads) {
 } // namespace
 
 int main(int argc, char **argv) {
+  if (argc > 1 && std::strcmp(argv[1], "audit") == 0)
+    return run_audit(std::vector<std::string>(argv + 2, argv + argc));
   const options o = parse_options(std::vector<std::string>(argv + 1, argv + argc));
   if (!o.error.empty()) {
     put_err("torvan: " + o.error + " (see torvan --help)\n");

@@ -12,12 +12,6 @@ bool parse_int(const std::string &text, int &value, int least) {
   return ec == std::errc() && p == end && value >= least;
 }
 
-bool parse_alpha(const std::string &text, double &value) {
-  const char *end = text.data() + text.size();
-  const auto [p, ec] = std::from_chars(text.data(), end, value);
-  return ec == std::errc() && p == end && value > 0.0 && value < 1.0;
-}
-
 bool format_named(const std::string &name, output_format &f) {
   const std::pair<const char *, output_format> formats[] = {{"report", output_format::report},
                                                             {"csv", output_format::csv},
@@ -30,22 +24,6 @@ bool format_named(const std::string &name, output_format &f) {
       return true;
     }
   return false;
-}
-
-// The value of an option given as "--name value" or "--name=value".
-bool option_value(const std::vector<std::string> &args, std::size_t &i, const std::string &name,
-                  std::string &value, std::string &error) {
-  const std::string &a = args[i];
-  if (a.starts_with(name + "=")) {
-    value = a.substr(name.size() + 1);
-  } else if (a != name) {
-    return false;
-  } else if (i + 1 < args.size()) {
-    value = args[++i];
-  } else {
-    error = name + " needs a value";
-  }
-  return true;
 }
 
 std::string check(options &o, bool format_given) {
@@ -62,6 +40,27 @@ std::string check(options &o, bool format_given) {
 }
 
 } // namespace
+
+bool parse_alpha(const std::string &text, double &value) {
+  const char *end = text.data() + text.size();
+  const auto [p, ec] = std::from_chars(text.data(), end, value);
+  return ec == std::errc() && p == end && value > 0.0 && value < 1.0;
+}
+
+bool option_value(const std::vector<std::string> &args, std::size_t &i, const std::string &name,
+                  std::string &value, std::string &error) {
+  const std::string &a = args[i];
+  if (a.starts_with(name + "=")) {
+    value = a.substr(name.size() + 1);
+  } else if (a != name) {
+    return false;
+  } else if (i + 1 < args.size()) {
+    value = args[++i];
+  } else {
+    error = name + " needs a value";
+  }
+  return true;
+}
 
 options parse_options(const std::vector<std::string> &args) {
   options o;

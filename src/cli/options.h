@@ -24,5 +24,13 @@ struct options {
 
 options parse_options(const std::vector<std::string> &args);
 
+// Shared by the subcommands' options.
+// Whether args[i] is the option `name`, given as "--name value" (then i
+// moves to the value) or "--name=value"; a missing value sets `error`.
+bool option_value(const std::vector<std::string> &args, std::size_t &i, const std::string &name,
+                  std::string &value, std::string &error);
+// A significance level: a number strictly between 0 and 1, and nothing after it.
+bool parse_alpha(const std::string &text, double &value);
+
 // The --help text.
 std::string usage();
