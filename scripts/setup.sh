@@ -10,6 +10,8 @@ packages=(cmake make g++ pkg-config libgsl-dev libgtest-dev libbenchmark-dev nlo
 packages+=(r-base-dev r-cran-rcpp r-cran-testthat r-cran-future.apply r-cran-progressr r-cran-processx)
 # The Python package (python/), built into build/python for /usr/bin/python3.
 packages+=(python3-dev pybind11-dev python3-numpy python3-pandas python3-distributed python3-pytest python3-tqdm)
+# Independent implementations the audit is tested against.
+packages+=(python3-scipy python3-statsmodels)
 
 install_missing() {
   local missing=()
