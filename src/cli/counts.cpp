@@ -1,6 +1,7 @@
 // Reading the counts and the events from text.
 #include "cli/counts.h"
 
+#include <algorithm>
 #include <charconv>
 #include <climits>
 
@@ -27,8 +28,9 @@ std::string_view trimmed(std::string_view s) {
 // A field as a message quotes it: cut short, control characters as '?'.
 std::string shown(std::string_view s) {
   std::string out(s.substr(0, max_shown));
-  for (char &c : out)
-    if (static_cast<unsigned char>(c) < 0x20 || c == 0x7f) c = '?';
+  std::replace_if(
+      out.begin(), out.end(),
+      [](char c) { return static_cast<unsigned char>(c) < 0x20 || c == 0x7f; }, '?');
   return s.size() > max_shown ? out + "..." : out;
 }
 

@@ -261,7 +261,10 @@ void audit_part(page &pg, const selection_audit &a) {
 
 // A heading cut to the page's width.
 std::string heading(std::string text) {
-  if (text.size() > page_width) text = text.substr(0, page_width - 3) + "...";
+  if (text.size() > page_width) {
+    text.resize(page_width - 3);
+    text += "...";
+  }
   return text + '\n';
 }
 
@@ -325,8 +328,9 @@ std::string events_page(const events_audit &e) {
   }
   const totals t = totals_of(e.events);
   const auto rate = [](std::int64_t hired, std::int64_t applicants) {
-    return applicants > 0 ? maybe<double>{static_cast<double>(hired) / applicants, ""}
-                          : maybe<double>{std::nullopt, "no event has applicants of this group"};
+    return applicants > 0
+               ? maybe<double>{static_cast<double>(hired) / static_cast<double>(applicants), ""}
+               : maybe<double>{std::nullopt, "no event has applicants of this group"};
   };
   pg.add("\nAll " + count + " events together\n\n");
   pg.last_why.clear();
