@@ -23,25 +23,8 @@ def count(value, name):
     return v
 
 
-class Audit:
-    """The audit of one observed selection, as ``torvan audit --format json``.
-
-    Made by :func:`audit`. Every field of the command line's JSON document
-    is an attribute of the same name: ``alpha``; ``observed`` (the counts);
-    ``rates`` (``minority``, ``majority``, ``pooled``); ``impact_ratio``
-    (minority rate over majority rate); ``ai`` (the AI ratio, its
-    inverse); ``four_fifths`` (``flags``, ``one_person_flags``,
-    ``hires_to_pass``); ``shortfall``; ``z_test`` (``z``, ``p_lower``,
-    ``p_two_sided``, ``flags``); ``fisher_exact`` (``p_lower``,
-    ``p_two_sided``, ``p_mid``, ``flags``); ``z_ir`` (``z``, ``p_lower``,
-    ``flags``); ``impact_ratio_ci`` (``level``, ``lower``, ``upper``);
-    ``implied_esize`` (``level``, ``mle``, ``lower``, ``upper``,
-    ``probit``). A figure without a value is None, with ``<name>_reason``
-    beside it saying why (``a.ai_reason``, ``a.z_test["z_reason"]``). In
-    an events audit each event's audit also has ``event``, its name.
-
-    ``str(a)`` is the command line's page.
-    """
+class _Document:
+    """A command line document: its fields as attributes, its page as str()."""
 
     def __init__(self, document, page):
         self._document = document
@@ -61,6 +44,27 @@ class Audit:
     def __str__(self):
         return self._page
 
+
+class Audit(_Document):
+    """The audit of one observed selection, as ``torvan audit --format json``.
+
+    Made by :func:`audit`. Every field of the command line's JSON document
+    is an attribute of the same name: ``alpha``; ``observed`` (the counts);
+    ``rates`` (``minority``, ``majority``, ``pooled``); ``impact_ratio``
+    (minority rate over majority rate); ``ai`` (the AI ratio, its
+    inverse); ``four_fifths`` (``flags``, ``one_person_flags``,
+    ``hires_to_pass``); ``shortfall``; ``z_test`` (``z``, ``p_lower``,
+    ``p_two_sided``, ``flags``); ``fisher_exact`` (``p_lower``,
+    ``p_two_sided``, ``p_mid``, ``flags``); ``z_ir`` (``z``, ``p_lower``,
+    ``flags``); ``impact_ratio_ci`` (``level``, ``lower``, ``upper``);
+    ``implied_esize`` (``level``, ``mle``, ``lower``, ``upper``,
+    ``probit``). A figure without a value is None, with ``<name>_reason``
+    beside it saying why (``a.ai_reason``, ``a.z_test["z_reason"]``). In
+    an events audit each event's audit also has ``event``, its name.
+
+    ``str(a)`` is the command line's page.
+    """
+
     def __repr__(self):
         o = self.observed
         head = " ".join(str(o[name]) for name in COUNTS)
@@ -71,7 +75,7 @@ class Audit:
                 f"{'flags' if self.four_fifths['flags'] else 'passes'}, implied esize {esize}>")
 
 
-class EventsAudit:
+class EventsAudit(_Document):
     """The audit of several events, as ``torvan audit --events --format json``.
 
     Made by :func:`audit_events`. The document's fields are attributes:
@@ -86,27 +90,12 @@ class EventsAudit:
     """
 
     def __init__(self, document, page, pages):
-        self._document = document
-        self._page = page
-        for name, value in document.items():
-            setattr(self, name, value)
+        super().__init__(document, page)
         self.events = [Audit(doc, p) for doc, p in zip(document["events"], pages)]
 
     @functools.cached_property
     def table(self):
         return pd.json_normalize(self._document["events"], sep=".")
-
-    def to_dict(self):
-        """Return the command line's JSON document as a dict (a copy).
-
-        Returns
-        -------
-        dict
-        """
-        return copy.deepcopy(self._document)
-
-    def __str__(self):
-        return self._page
 
     def __repr__(self):
         mle = self.common_implied_esize["mle"]

@@ -111,6 +111,8 @@ std::string usage() {
               [--alpha A] [--threads N] [--rows all|none] [--plot FILE.svg] < problem
        torvan --batch [--method nested|direct] [--minority N] [--alpha A]
               [--threads N] [--rows all|none] < problems
+       torvan audit [--alpha A] [--format text|json] N1 X N0 Y | --events FILE
+              (observed counts; see torvan audit --help)
        torvan --help | --version
 
 Computes the exact sampling distribution of the adverse impact (AI) ratio

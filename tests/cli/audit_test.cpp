@@ -20,14 +20,6 @@ namespace {
 
 const std::string header = std::string(events_header) + "\n";
 
-std::vector<std::string> lines_of(const std::string &text) {
-  std::vector<std::string> out;
-  std::istringstream in(text);
-  for (std::string l; std::getline(in, l);)
-    out.push_back(l);
-  return out;
-}
-
 void expect_within_80(const std::string &text, const std::string &what) {
   for (const std::string &l : lines_of(text))
     EXPECT_LE(l.size(), 80u) << what << ": " << l;
