@@ -2,7 +2,13 @@
 # mantelhaen.test over a table of 2 x 2 tables with its boundaries (shared
 # with the Python tests), and against the command line's JSON documents.
 
-tables <- read.csv(test_path("..", "..", "..", "tests", "data", "audit", "tables.csv"))
+# The table is the repository's tests/data/audit/tables.csv; the assembled
+# package carries a copy beside this file.
+tables_file <- test_path("audit-tables.csv")
+if (!file.exists(tables_file)) {
+  tables_file <- test_path("..", "..", "..", "tests", "data", "audit", "tables.csv")
+}
+tables <- read.csv(tables_file)
 
 table_of <- function(r) matrix(c(r$minority_hires, r$majority_hires,
                                  r$minority_applicants - r$minority_hires,
