@@ -3,7 +3,7 @@
 # run and the static analysis, each when its tools are installed.
 set -euo pipefail
 cd "$(dirname "$0")"
-scripts/setup.sh
+scripts/setup.sh all
 ctest --test-dir build --output-on-failure -j "$(nproc)"
 scripts/fuzz.sh 5
 scripts/lint.sh

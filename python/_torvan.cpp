@@ -83,36 +83,21 @@ solve_options options_of(const std::string &method, std::optional<int> minority,
   return opt;
 }
 
-// Computes a problem. Without a token it waits interruptibly: Ctrl-C stops
-// it, and progress(done, total), when given, is called on the calling thread
-// as pools are finished. With a token - a grid's cells on pool threads, which
-// signals never reach - it computes on the calling thread, without the cost of
-// a thread of its own, and only the token's holder stops it.
-computed compute(const problem &p, const solve_options &opt, const py::object &progress,
-                 cancel_token *token) {
-  if (const auto why = refusal(p, opt)) throw py::value_error(*why);
-  computed c{p, opt, {}, {opt.threads, 0.0}};
+// Runs work(stop, progress). Without a token it waits interruptibly: Ctrl-C
+// stops it, and progress(done, total), when given, is called on the calling
+// thread as pools are finished. With a token - a grid's cells on pool
+// threads, which signals never reach - it computes on the calling thread,
+// without the cost of a thread of its own, and only the token's holder stops it.
+template <class F> void run_computation(F work, const py::object &progress, cancel_token *token) {
   std::atomic<int> done{0}, total{0};
-  const auto work = [&](const std::atomic<bool> &stop) {
-    // One thread computes on the thread that runs solve, whose own clock then
-    // counts the work exactly even while other threads run other problems (as
-    // a batch line is timed); more threads are counted by the process clock,
-    // as a single run of the command line is.
-    const clockid_t clock = opt.threads == 1 ? CLOCK_THREAD_CPUTIME_ID : CLOCK_PROCESS_CPUTIME_ID;
-    solve_options o = opt;
-    o.cancel = &stop;
-    o.progress = [&](int d, int t) {
-      done = d;
-      total = t;
-    };
-    const double t0 = cpu_seconds(clock);
-    c.s = solve(p, o);
-    c.facts.cpu_seconds = cpu_seconds(clock) - t0;
+  const auto count = [&](int d, int t) {
+    done = d;
+    total = t;
   };
   if (token) {
     const py::gil_scoped_release unlocked;
-    work(token->flag);
-    return c;
+    work(token->flag, count);
+    return;
   }
   int shown = -1;
   const auto tick = [&] {
@@ -121,8 +106,49 @@ computed compute(const problem &p, const solve_options &opt, const py::object &p
     progress(shown, total.load());
   };
   std::atomic<bool> stop{false};
-  run_interruptibly(stop, work, tick);
+  run_interruptibly(
+      stop, [&](const std::atomic<bool> &s) { work(s, count); }, tick);
+}
+
+// The same options, stopped by `stop` and counting pools into `progress`.
+solve_options watched(const solve_options &opt, const std::atomic<bool> &stop,
+                      const std::function<void(int, int)> &progress) {
+  solve_options o = opt;
+  o.cancel = &stop;
+  o.progress = progress;
+  return o;
+}
+
+computed compute(const problem &p, const solve_options &opt, const py::object &progress,
+                 cancel_token *token) {
+  if (const auto why = refusal(p, opt)) throw py::value_error(*why);
+  computed c{p, opt, {}, {opt.threads, 0.0}};
+  run_computation(
+      [&](const std::atomic<bool> &stop, const std::function<void(int, int)> &count) {
+        // One thread computes on the thread that runs solve, whose own clock
+        // then counts the work exactly even while other threads run other
+        // problems (as a batch line is timed); more threads are counted by the
+        // process clock, as a single run of the command line is.
+        const clockid_t clock =
+            opt.threads == 1 ? CLOCK_THREAD_CPUTIME_ID : CLOCK_PROCESS_CPUTIME_ID;
+        const double t0 = cpu_seconds(clock);
+        c.s = solve(p, watched(opt, stop, count));
+        c.facts.cpu_seconds = cpu_seconds(clock) - t0;
+      },
+      progress, token);
   return c;
+}
+
+// A problem's figures without its table, as --rows none computes them.
+figures compute_figures(const problem &p, const solve_options &opt, cancel_token *token) {
+  if (const auto why = figures_refusal(p, opt)) throw py::value_error(*why);
+  figures f;
+  run_computation(
+      [&](const std::atomic<bool> &stop, const std::function<void(int, int)> &count) {
+        f = solve_figures(p, watched(opt, stop, count));
+      },
+      py::none(), token);
+  return f;
 }
 
 template <class T> py::array_t<T> array_of(const std::vector<T> &v) {
@@ -162,16 +188,16 @@ py::dict table_of(const solution &s) {
 }
 
 // The summary figures of a complete distribution; nothing when it was not completed.
-py::object summary_of(const solution &s) {
-  if (!completed(s.status)) return py::none();
-  const ai_summary m = summarize(s);
+py::object summary_of(const figures &f) {
+  if (!completed(f.status)) return py::none();
+  const ai_summary &m = f.summary;
   py::dict d;
   d["mean"] = m.mean;
   d["variance"] = m.var;
   d["sd"] = m.sd;
   d["p_undefined"] = m.p_undefined;
-  d["undefined_no_minority_hired"] = s.adverse_impact.undefined_no_minority_hired;
-  d["undefined_group_absent"] = s.adverse_impact.undefined_group_absent;
+  d["undefined_no_minority_hired"] = f.adverse_impact.undefined_no_minority_hired;
+  d["undefined_group_absent"] = f.adverse_impact.undefined_group_absent;
   d["p_above_1_25"] = m.p_above;
   d["p_below_0_8"] = m.p_below;
   d["p5"] = m.p5;
@@ -179,23 +205,24 @@ py::object summary_of(const solution &s) {
   d["p50"] = m.p50;
   d["p75"] = m.p75;
   d["p95"] = m.p95;
-  d["skipped_pool_weight"] = s.status.skipped_weight;
+  d["skipped_pool_weight"] = f.status.skipped_weight;
+  d["skipped_outcome_weight"] = f.skipped_outcome_weight;
   return d;
 }
 
 // The probabilities that the adverse impact rules flag the minority, with
 // alpha; nothing when the computation was not completed.
-py::object adverse_impact_of(const solution &s) {
-  if (!completed(s.status)) return py::none();
+py::object adverse_impact_of(const figures &f) {
+  if (!completed(f.status)) return py::none();
   py::dict d;
   for (int i = 0; i < audit_rules; ++i)
-    d[audit_fields[i].first] = s.adverse_impact.*audit_fields[i].second;
+    d[audit_fields[i].first] = f.adverse_impact.*audit_fields[i].second;
   return d;
 }
 
-py::list events_of(const solution &s) {
+py::list events_of(const std::vector<pool_event> &events) {
   py::list out;
-  for (const pool_event &e : s.events)
+  for (const pool_event &e : events)
     out.append(py::dict(py::arg("kind") = event_kind_name(e.what), py::arg("nmin") = e.nmin,
                         py::arg("code") = e.code, py::arg("t") = e.t, py::arg("smin") = e.smin,
                         py::arg("rmaj") = e.rmaj, py::arg("stored") = e.stored,
@@ -316,6 +343,30 @@ PYBIND11_MODULE(_torvan, m) {
       "runs on the calling thread until done or until the token is set (then the result is "
       "not completed).");
 
+  m.def(
+      "figures",
+      [](int ntot, int nhire, double esize, double prop, const std::string &method,
+         std::optional<int> minority, double alpha, std::optional<int> threads,
+         cancel_token *cancel) {
+        const figures f =
+            compute_figures({ntot, nhire, esize, prop},
+                            options_of(method, minority, alpha, false, threads), cancel);
+        py::dict d;
+        d["completed"] = completed(f.status);
+        d["reason"] = py::none();
+        if (!completed(f.status)) d["reason"] = gave_up_reason(f.status);
+        d["summary"] = summary_of(f);
+        d["adverse_impact"] = adverse_impact_of(f);
+        d["events"] = events_of(f.events);
+        return d;
+      },
+      py::arg("ntot"), py::arg("nhire"), py::arg("esize"), py::arg("prop"), py::kw_only(),
+      py::arg("method") = "nested", py::arg("minority") = py::none(), py::arg("alpha") = 0.05,
+      py::arg("threads") = py::none(), py::arg("cancel") = py::none(),
+      "The figures of a problem without its table, as the command line's --rows none: a dict "
+      "of completed, reason, summary, adverse_impact and events. With the direct method no "
+      "problem is too large for a table; otherwise as compute.");
+
   py::class_<computed>(m, "Computed")
       .def_property_readonly("problem",
                              [](const computed &c) {
@@ -336,9 +387,9 @@ PYBIND11_MODULE(_torvan, m) {
       .def_property_readonly("threads", [](const computed &c) { return c.facts.threads; })
       .def_property_readonly("cpu_seconds", [](const computed &c) { return c.facts.cpu_seconds; })
       .def("table", [](const computed &c) { return table_of(c.s); })
-      .def("summary", [](const computed &c) { return summary_of(c.s); })
-      .def("adverse_impact", [](const computed &c) { return adverse_impact_of(c.s); })
-      .def("events", [](const computed &c) { return events_of(c.s); })
+      .def("summary", [](const computed &c) { return summary_of(figures_of(c.s)); })
+      .def("adverse_impact", [](const computed &c) { return adverse_impact_of(figures_of(c.s)); })
+      .def("events", [](const computed &c) { return events_of(c.s.events); })
       .def("joint", &joint_of)
       .def(
           "json_text",

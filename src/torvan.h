@@ -185,7 +185,8 @@ struct figures {
 figures figures_of(const solution &s);
 
 // Why the figures of a problem cannot be computed: as refusal(), except that
-// no table of ratios is needed, so no problem is too large for one.
+// the direct method needs no table of ratios for them, so no problem is too
+// large for it; the nested method's figures come from its table.
 std::optional<std::string> figures_refusal(const problem &p, const solve_options &opt = {});
 
 // The figures of a problem that figures_refusal() accepts.

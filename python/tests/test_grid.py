@@ -20,7 +20,7 @@ def figures_of(doc):
     undefined = {f"undefined_{k}": v for k, v in doc["undefined"].items()}
     return {**doc["moments"], **doc["percentiles"], **undefined, **doc["adverse_impact"],
             **{k: doc[k] for k in ("p_undefined", "p_above_1_25", "p_below_0_8",
-                                   "skipped_pool_weight")}}
+                                   "skipped_pool_weight", "skipped_outcome_weight")}}
 
 
 def assert_batch(g, docs, problems):
@@ -38,14 +38,15 @@ def assert_batch(g, docs, problems):
 @pytest.mark.parametrize("method", torvan.methods)
 def test_grid_is_the_command_lines_batch(cli, method):
     g = torvan.grid(PROBLEMS, method=method, alpha=0.1)
-    assert_batch(g, cli.batch(PROBLEMS, "--method", method, "--alpha", "0.1"), PROBLEMS)
+    docs = cli.batch(PROBLEMS, "--method", method, "--alpha", "0.1", "--rows", "none")
+    assert_batch(g, docs, PROBLEMS)
     assert (g["method"] == method).all() and (g["alpha"] == 0.1).all()
 
 
 def test_known_pools_are_the_command_lines_batch(cli):
     cells = [p + (3,) for p in PROBLEMS]
     g = torvan.grid(cells, method="direct")
-    docs = cli.batch(cells, "--method", "direct", "--minority", "3", "--format", "json")
+    docs = cli.batch(cells, "--method", "direct", "--minority", "3", "--rows", "none")
     assert_batch(g, docs, cells)
     assert list(g["minority"]) == [3] * len(cells)
 
@@ -89,3 +90,10 @@ def test_batches_keep_order_and_leave_a_costly_cell_alone():
     assert [p for b in cut for p in b] == cells
     assert [(2000, 400, 0.0, 0.5)] in cut
     assert len(cut) < len(cells) / 4
+
+
+def test_a_cell_needs_no_table(cli):
+    big = [(100000, 10000, -0.5, 0.3)]
+    g = torvan.grid(big, method="direct")
+    assert_batch(g, cli.batch(big, "--method", "direct", "--rows", "none"), big)
+    assert g["completed"][0] and g["skipped_pool_weight"][0] + g["skipped_outcome_weight"][0] < 1e-14

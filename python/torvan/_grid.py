@@ -6,13 +6,13 @@ from concurrent.futures import ThreadPoolExecutor, as_completed
 import pandas as pd
 
 from . import _torvan
-from ._distribution import compute
+from ._distribution import whole
 from ._progress import Progress
 
 INPUTS = ["ntot", "nhire", "esize", "prop", "minority"]
 FIGURES = ["mean", "variance", "sd", "p_undefined", "undefined_no_minority_hired",
            "undefined_group_absent", "p_above_1_25", "p_below_0_8", "p5", "p25", "p50", "p75",
-           "p95", "skipped_pool_weight"]
+           "p95", "skipped_pool_weight", "skipped_outcome_weight"]
 RULES = ["no_comparison", "four_fifths", "four_fifths_one_person", "z_test", "fisher_exact",
          "z_ir", "four_fifths_and_z", "four_fifths_not_z", "z_not_four_fifths"]
 COLUMNS = INPUTS + ["method", "alpha", "completed"] + FIGURES + RULES + ["accuracy_shortfalls",
@@ -42,12 +42,17 @@ def cell(problem, method, alpha, cancel=None):
             raise ValueError("a problem is four values, ntot, nhire, esize, prop, and "
                              f"optionally minority; not {problem!r}")
         row.update(zip(INPUTS, problem))
+        ntot, nhire, esize, prop = problem[:4]
         minority = known(problem[4]) if len(problem) == 5 else None
-        c = compute(*problem[:4], method=method, minority=minority, alpha=alpha, joint=False,
-                    threads=1, cancel=cancel)
-        row.update(c.summary() or {}, **(c.adverse_impact() or {}))
-        row.update(completed=c.completed, error=c.reason, accuracy_shortfalls=sum(
-            e["kind"] == "accuracy_shortfall" for e in c.events()))
+        # The figures without the table, as --batch --rows none computes them:
+        # with the direct method a cell may have a million applicants.
+        f = _torvan.figures(whole(ntot, "ntot"), whole(nhire, "nhire"), float(esize),
+                            float(prop), method=method,
+                            minority=None if minority is None else whole(minority, "minority"),
+                            alpha=float(alpha), threads=1, cancel=cancel)
+        row.update(f["summary"] or {}, **(f["adverse_impact"] or {}))
+        row.update(completed=f["completed"], error=f["reason"], accuracy_shortfalls=sum(
+            e["kind"] == "accuracy_shortfall" for e in f["events"]))
     except (TypeError, ValueError) as e:
         row["error"] = str(e)
     return row

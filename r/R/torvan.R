@@ -1,6 +1,6 @@
 # The package's functions: checks of R's argument types, then the library
-# through solve_problem() (src/glue.cpp), whose refusals become R errors with
-# the command line's wording.
+# through solve_problem() and problem_figures() (src/glue.cpp), whose
+# refusals become R errors with the command line's wording.
 
 ai_distribution <- function(ntot, nhire, esize, prop, method = "nested", minority = NULL,
                             threads = NULL, alpha = 0.05) {
@@ -31,7 +31,7 @@ ai_grid <- function(problems, method = "nested", threads = 1L, alpha = 0.05) {
     done()
     row
   })
-  columns <- names(grid_figures(no_summary()))
+  columns <- names(grid_figures(no_summary(), NA_real_))
   figures <- matrix(as.double(unlist(lapply(rows, `[[`, "figures"))), ncol = length(columns),
                     byrow = TRUE, dimnames = list(NULL, columns))
   cbind(problems, method = rep(method, nrow(problems)), alpha = rep(alpha, nrow(problems)),
@@ -76,48 +76,60 @@ print.torvan_distribution <- function(x, digits = 5L, ...) {
   invisible(x)
 }
 
-# One problem as a torvan_distribution, or a torvan_error.
-distribution_of <- function(ntot, nhire, esize, prop, method, minority, threads, alpha) {
+# The arguments of one problem as the library takes them, or a torvan_error.
+checked_problem <- function(ntot, nhire, esize, prop, method, minority, threads, alpha) {
   if (!is.character(method) || length(method) != 1L || is.na(method)) {
     refuse("method must be a single string")
   }
-  ntot <- whole_number(ntot, "ntot")
-  nhire <- whole_number(nhire, "nhire")
-  esize <- single_number(esize, "esize")
-  prop <- single_number(prop, "prop")
-  alpha <- single_number(alpha, "alpha")
   if (!is.null(minority)) minority <- whole_number(minority, "minority", 0L)
-  threads <- if (is.null(threads)) 0L else whole_number(threads, "threads", 1L)
-  r <- solve_problem(ntot, nhire, esize, prop, method, if (is.null(minority)) -1L else minority,
-                     alpha, threads)
+  list(ntot = whole_number(ntot, "ntot"), nhire = whole_number(nhire, "nhire"),
+       esize = single_number(esize, "esize"), prop = single_number(prop, "prop"),
+       method = method, minority = if (is.null(minority)) -1L else minority,
+       alpha = single_number(alpha, "alpha"),
+       threads = if (is.null(threads)) 0L else whole_number(threads, "threads", 1L))
+}
+
+# One problem as a torvan_distribution, or a torvan_error.
+distribution_of <- function(ntot, nhire, esize, prop, method, minority, threads, alpha) {
+  a <- checked_problem(ntot, nhire, esize, prop, method, minority, threads, alpha)
+  r <- do.call(solve_problem, a)
   if (!is.null(r$error)) refuse(r$error)
-  x <- c(list(problem = list(ntot = ntot, nhire = nhire, esize = esize, prop = prop),
-              method = method, minority = minority, completed = r$completed,
+  x <- c(list(problem = a[c("ntot", "nhire", "esize", "prop")], method = method,
+              minority = if (a$minority < 0L) NULL else a$minority, completed = r$completed,
               reason = if (r$completed) NA_character_ else r$reason, table = NULL),
          no_summary(),
          list(skipped_pool_weight = r$skipped_pool_weight, events = as.data.frame(r$events)))
   if (r$completed) {
     x$table <- as.data.frame(r$table)
-    # The library's NaN (no probability on a defined value) is R's missing value.
-    s <- lapply(r$summary, function(v) replace(v, is.nan(v), NA_real_))
-    x[names(s)] <- s
+    x[names(r$summary)] <- missing_for_nan(r$summary)
   }
   structure(x, class = "torvan_distribution")
 }
 
-# The figures of one grid cell; the cell's error, or the reason it was not
-# completed, goes to the error column instead of stopping the grid. A missing
-# minority count means pools mixed over the binomial.
+# The library's NaN (no probability on a defined value) is R's missing value.
+missing_for_nan <- function(values) lapply(values, function(v) replace(v, is.nan(v), NA_real_))
+
+# The figures of one grid cell, without the table (as the command line's
+# --rows none); the cell's error, or the reason it was not completed, goes to
+# the error column instead of stopping the grid. A missing minority count
+# means pools mixed over the binomial.
 grid_cell <- function(cell, method, threads, alpha) {
   minority <- if (is.null(cell$minority) || is.na(cell$minority)) NULL else cell$minority
   prop <- if (is.null(cell$prop)) NA_real_ else cell$prop
-  x <- tryCatch(distribution_of(cell$ntot, cell$nhire, cell$esize, prop, method, minority,
-                                threads, alpha),
-                error = function(e) conditionMessage(e))
-  if (is.character(x)) {
-    return(list(completed = FALSE, figures = grid_figures(no_summary()), error = x))
+  r <- tryCatch({
+    r <- do.call(problem_figures, checked_problem(cell$ntot, cell$nhire, cell$esize, prop,
+                                                  method, minority, threads, alpha))
+    if (!is.null(r$error)) refuse(r$error)
+    r
+  }, error = function(e) conditionMessage(e))
+  if (is.character(r)) {
+    return(list(completed = FALSE, figures = grid_figures(no_summary(), NA_real_), error = r))
   }
-  list(completed = x$completed, figures = grid_figures(x), error = x$reason)
+  x <- no_summary()
+  if (r$completed) x[names(r$summary)] <- missing_for_nan(r$summary)
+  shortfalls <- if (r$completed) sum(r$events$kind == "accuracy_shortfall") else NA_real_
+  list(completed = r$completed, figures = grid_figures(x, shortfalls),
+       error = if (r$completed) NA_character_ else r$reason)
 }
 
 # The summary of a distribution that was not computed.
@@ -132,10 +144,9 @@ no_summary <- function() {
                            "four_fifths_not_z", "z_not_four_fifths"))
 }
 
-# The grid's columns of one distribution, one named vector.
-grid_figures <- function(x) {
+# The grid's columns of one cell's figures, one named vector.
+grid_figures <- function(x, shortfalls) {
   undefined <- structure(x$undefined, names = paste0("undefined_", names(x$undefined)))
-  shortfalls <- if (is.null(x$table)) NA_real_ else sum(x$events$kind == "accuracy_shortfall")
   c(x$moments, p_undefined = x$p_undefined, undefined, p_above_1_25 = x$p_above_1_25,
     p_below_0_8 = x$p_below_0_8, x$percentiles,
     x$adverse_impact[names(x$adverse_impact) != "alpha"],

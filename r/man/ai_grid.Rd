@@ -26,6 +26,10 @@ The figures do not depend on the plan. A row whose problem is refused, or
 whose distribution could not be completed, does not stop the grid: its
 figures are \code{NA} and its \code{error} column says why.
 
+Each row's figures are computed without the table of every value the ratio
+can take, as the command line's \code{--rows none} does: with the direct
+method a row may have a million applicants.
+
 Progress, one step per row, is reported through \pkg{progressr}, from
 whichever back-end computes the rows: it is shown once asked for, with
 \code{progressr::handlers(global = TRUE)} for the session or

@@ -120,3 +120,33 @@ Rcpp::List solve_problem(int ntot, int nhire, double esize, double prop, std::st
   out["summary"] = summary_values(summarize(s), s.adverse_impact);
   return out;
 }
+
+// A problem's figures without its table, as the command line's --rows none:
+// with the direct method, no problem is too large for a table. list(error =
+// why) when it cannot be computed.
+// [[Rcpp::export(rng = false)]]
+Rcpp::List problem_figures(int ntot, int nhire, double esize, double prop, std::string method,
+                           int minority, double alpha, int threads) {
+  const problem p{ntot, nhire, esize, prop};
+  solve_options opt;
+  std::optional<std::string> why = options_from(method, minority, alpha, threads, opt);
+  if (!why) why = figures_refusal(p, opt);
+  if (why) return Rcpp::List::create(Rcpp::Named("error") = *why);
+
+  const figures f = run_interruptibly([&](const std::atomic<bool> &stop) {
+    solve_options o = opt;
+    o.cancel = &stop;
+    return solve_figures(p, o);
+  });
+  Rcpp::List out =
+      Rcpp::List::create(Rcpp::Named("completed") = completed(f.status),
+                         Rcpp::Named("events") = event_columns(f.events),
+                         Rcpp::Named("skipped_pool_weight") = f.status.skipped_weight,
+                         Rcpp::Named("skipped_outcome_weight") = f.skipped_outcome_weight);
+  if (!completed(f.status)) {
+    out["reason"] = gave_up_reason(f.status);
+    return out;
+  }
+  out["summary"] = summary_values(f.summary, f.adverse_impact);
+  return out;
+}

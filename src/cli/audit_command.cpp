@@ -30,8 +30,7 @@ audit_options parse_audit_options(const std::vector<std::string> &args) {
     if (a == "--help" || a == "-h") {
       o.help = true;
     } else if (option_value(args, i, "--alpha", value, o.error)) {
-      if (o.error.empty() && !parse_alpha(value, o.alpha))
-        o.error = "--alpha needs a number strictly between 0 and 1, not '" + value + "'";
+      if (o.error.empty()) o.error = read_alpha("--alpha", value, o.alpha);
     } else if (option_value(args, i, "--format", value, o.error)) {
       if (o.error.empty() && value != "text" && value != "json")
         o.error = "--format must be text or json, not '" + value + "'";

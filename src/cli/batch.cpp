@@ -55,19 +55,13 @@ read_error parse(const std::string &text, problem &p) {
   return e;
 }
 
-// The first line of the reader's message, which names the fault.
-std::string first_line(const char *message) {
-  const std::string m = message;
-  return m.substr(0, m.find('\n'));
-}
-
 batch_result solve_line(const batch_line &line, const solve_options &opt, bool rows) {
   batch_result r{"", "", true};
   nlohmann::ordered_json doc;
   problem p;
   const auto why = [&] { return rows ? refusal(p, opt) : figures_refusal(p, opt); };
   if (const read_error e = parse(line.text, p); e != read_error::none) {
-    doc = json_error(first_line(read_error_message(e)));
+    doc = json_error(read_error_line(e));
   } else if (const auto bad = figures_refusal(p, opt)) {
     doc = json_error(*bad);
   } else if (const auto omitted = why(); omitted || !rows) {

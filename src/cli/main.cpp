@@ -21,6 +21,7 @@
 #include "cli/options.h"
 #include "cli/progress.h"
 #include "cli/reader.h"
+#include "cli/serve.h"
 #include "engine/summary.h"
 #include "engine/table.h"
 #include "report/classic.h"
@@ -46,21 +47,11 @@ void fail_line(const std::string &why) {
   put_err("torvan: " + why + "\n");
 }
 
-plot_input plot_data(const problem &p, const solution &s) {
-  plot_input in{p.ntot, p.nhire, p.esize, p.prop, {}, {}, summarize(s).p_undefined};
-  for (std::size_t i = 0; i < s.vai.size(); ++i)
-    if (s.vai[i] != UNDEF_AI) {
-      in.ai.push_back(s.vai[i]);
-      in.prob.push_back(s.pvai[i]);
-    }
-  return in;
-}
-
 bool write_plot(const std::string &path, const problem &p, const solution &s) {
   std::FILE *f = std::fopen(path.c_str(), "w");
   bool written = f != nullptr;
   if (written) {
-    const std::string svg = distribution_svg(plot_data(p, s));
+    const std::string svg = distribution_svg(plot_of(p, s));
     written = std::fwrite(svg.data(), 1, svg.size(), f) == svg.size();
     written = std::fclose(f) == 0 && written;
   }
@@ -203,7 +194,9 @@ int run_single(const options &o, int threads) {
 } // namespace
 
 int main(int argc, char **argv) {
-  if (argc > 1 && std::strcmp(argv[1], "audit") == 0)
+  if (argc > 1 && std::string(argv[1]) == "serve")
+    return run_serve(std::vector<std::string>(argv + 2, argv + argc));
+  if (argc > 1 && std::string(argv[1]) == "audit")
     return run_audit(std::vector<std::string>(argv + 2, argv + argc));
   const options o = parse_options(std::vector<std::string>(argv + 1, argv + argc));
   if (!o.error.empty()) {

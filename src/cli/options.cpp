@@ -12,6 +12,12 @@ bool parse_int(const std::string &text, int &value, int least) {
   return ec == std::errc() && p == end && value >= least;
 }
 
+bool parse_alpha(const std::string &text, double &value) {
+  const char *end = text.data() + text.size();
+  const auto [p, ec] = std::from_chars(text.data(), end, value);
+  return ec == std::errc() && p == end && value > 0.0 && value < 1.0;
+}
+
 bool format_named(const std::string &name, output_format &f) {
   const std::pair<const char *, output_format> formats[] = {{"report", output_format::report},
                                                             {"csv", output_format::csv},
@@ -41,12 +47,6 @@ std::string check(options &o, bool format_given) {
 
 } // namespace
 
-bool parse_alpha(const std::string &text, double &value) {
-  const char *end = text.data() + text.size();
-  const auto [p, ec] = std::from_chars(text.data(), end, value);
-  return ec == std::errc() && p == end && value > 0.0 && value < 1.0;
-}
-
 bool option_value(const std::vector<std::string> &args, std::size_t &i, const std::string &name,
                   std::string &value, std::string &error) {
   const std::string &a = args[i];
@@ -62,6 +62,30 @@ bool option_value(const std::vector<std::string> &args, std::size_t &i, const st
   return true;
 }
 
+std::string read_count(const std::string &name, const std::string &text, int least, int &value) {
+  if (parse_int(text, value, least)) return "";
+  return name + " needs a whole number of at least " + std::to_string(least) + ", not '" + text +
+         "'";
+}
+
+std::string read_method(const std::string &name, const std::string &text, ai_method &value) {
+  const auto m = method_named(text);
+  if (!m) return name + " must be nested or direct, not '" + text + "'";
+  value = *m;
+  return "";
+}
+
+std::string read_alpha(const std::string &name, const std::string &text, double &value) {
+  if (parse_alpha(text, value)) return "";
+  return name + " needs a number strictly between 0 and 1, not '" + text + "'";
+}
+
+std::string read_rows(const std::string &name, const std::string &text, bool &value) {
+  if (text != "all" && text != "none") return name + " must be all or none, not '" + text + "'";
+  value = text == "all";
+  return "";
+}
+
 options parse_options(const std::vector<std::string> &args) {
   options o;
   bool format_given = false;
@@ -75,26 +99,19 @@ options parse_options(const std::vector<std::string> &args) {
     } else if (a == "--batch") {
       o.batch = true;
     } else if (option_value(args, i, "--threads", value, o.error)) {
-      if (o.error.empty() && !parse_int(value, o.threads, 1))
-        o.error = "--threads needs a whole number of at least 1, not '" + value + "'";
+      if (o.error.empty()) o.error = read_count("--threads", value, 1, o.threads);
     } else if (option_value(args, i, "--format", value, o.error)) {
       format_given = true;
       if (o.error.empty() && !format_named(value, o.format))
         o.error = "--format must be report, csv, json, summary or joint, not '" + value + "'";
     } else if (option_value(args, i, "--method", value, o.error)) {
-      const auto m = method_named(value);
-      if (m) o.method = *m;
-      if (o.error.empty() && !m) o.error = "--method must be nested or direct, not '" + value + "'";
+      if (o.error.empty()) o.error = read_method("--method", value, o.method);
     } else if (option_value(args, i, "--minority", value, o.error)) {
-      if (o.error.empty() && !parse_int(value, o.minority, 0))
-        o.error = "--minority needs a whole number of at least 0, not '" + value + "'";
+      if (o.error.empty()) o.error = read_count("--minority", value, 0, o.minority);
     } else if (option_value(args, i, "--alpha", value, o.error)) {
-      if (o.error.empty() && !parse_alpha(value, o.alpha))
-        o.error = "--alpha needs a number strictly between 0 and 1, not '" + value + "'";
+      if (o.error.empty()) o.error = read_alpha("--alpha", value, o.alpha);
     } else if (option_value(args, i, "--rows", value, o.error)) {
-      if (o.error.empty() && value != "all" && value != "none")
-        o.error = "--rows must be all or none, not '" + value + "'";
-      o.rows = value != "none";
+      if (o.error.empty()) o.error = read_rows("--rows", value, o.rows);
     } else if (option_value(args, i, "--plot", value, o.error)) {
       if (o.error.empty() && value.empty()) o.error = "--plot needs a file name";
       o.plot = value;
@@ -111,6 +128,7 @@ std::string usage() {
               [--alpha A] [--threads N] [--rows all|none] [--plot FILE.svg] < problem
        torvan --batch [--method nested|direct] [--minority N] [--alpha A]
               [--threads N] [--rows all|none] < problems
+       torvan serve [--host H] [--port P] [--threads N] [--queue N] [--max-ntot N]
        torvan audit [--alpha A] [--format text|json] N1 X N0 Y | --events FILE
               (observed counts; see torvan audit --help)
        torvan --help | --version
@@ -118,7 +136,8 @@ std::string usage() {
 Computes the exact sampling distribution of the adverse impact (AI) ratio
 under top-down selection, its expected value, variance and standard
 deviation, and the probability that the usual adverse impact rules flag the
-minority group.
+minority group. `torvan serve` shows the same on a page in a web browser
+(see torvan serve --help).
 
 Input (standard input): four free-form values, separated by blanks, commas
 or line ends:

@@ -24,13 +24,19 @@ struct options {
 
 options parse_options(const std::vector<std::string> &args);
 
-// Shared by the subcommands' options.
-// Whether args[i] is the option `name`, given as "--name value" (then i
-// moves to the value) or "--name=value"; a missing value sets `error`.
+// The value of an option given as "--name value" or "--name=value" at
+// args[i]: false when args[i] is another option; i moves past the value, and
+// `error` says so when the value is missing.
 bool option_value(const std::vector<std::string> &args, std::size_t &i, const std::string &name,
                   std::string &value, std::string &error);
-// A significance level: a number strictly between 0 and 1, and nothing after it.
-bool parse_alpha(const std::string &text, double &value);
+
+// One option's value read as the command line reads it, under the name it
+// goes by ("--alpha" on the command line, "alpha" in a query of the server):
+// an empty string when `text` is valid and stored, else the message refusing it.
+std::string read_count(const std::string &name, const std::string &text, int least, int &value);
+std::string read_method(const std::string &name, const std::string &text, ai_method &value);
+std::string read_alpha(const std::string &name, const std::string &text, double &value);
+std::string read_rows(const std::string &name, const std::string &text, bool &value); // all: true
 
 // The --help text.
 std::string usage();

@@ -27,12 +27,18 @@ std::optional<std::string> too_large(const problem &p, ai_method method) {
   const double have =
       static_cast<double>(sysconf(_SC_PHYS_PAGES)) * static_cast<double>(sysconf(_SC_PAGE_SIZE));
   if (count <= INT32_MAX && need <= have / 2) return std::nullopt;
-  char msg[256];
+  // The nested method's figures come from its table too, so only the direct
+  // method has a way around it.
+  const char *instead = method == ai_method::direct
+                            ? "the figures without the rows need no table (the summary, JSON "
+                              "without rows)"
+                            : "the direct method's figures without the rows need no table "
+                              "(--method direct with the summary or JSON without rows)";
+  char msg[320];
   std::snprintf(msg, sizeof msg,
                 "ntot = %d with nhire = %d needs a table of %lld candidate ratios (%.1f GiB), "
-                "more than this machine can hold; the figures without the rows need no table "
-                "(the summary, JSON without rows)",
-                p.ntot, p.nhire, static_cast<long long>(count), need / (1 << 30));
+                "more than this machine can hold; %s",
+                p.ntot, p.nhire, static_cast<long long>(count), need / (1 << 30), instead);
   return std::string(msg);
 }
 
@@ -62,7 +68,10 @@ std::optional<ai_method> method_named(const std::string &name) {
   return std::nullopt;
 }
 
-std::optional<std::string> figures_refusal(const problem &p, const solve_options &opt) {
+namespace {
+
+// Why the four values and the options cannot be computed, whatever is asked of them.
+std::optional<std::string> input_refusal(const problem &p, const solve_options &opt) {
   char msg[256];
   const bool mixed = opt.minority < 0;
   if (p.ntot < 2)
@@ -83,8 +92,16 @@ std::optional<std::string> figures_refusal(const problem &p, const solve_options
   return std::string(msg);
 }
 
+} // namespace
+
+std::optional<std::string> figures_refusal(const problem &p, const solve_options &opt) {
+  if (auto why = input_refusal(p, opt)) return why;
+  const bool table = opt.minority < 0 && opt.method == ai_method::nested;
+  return table ? too_large(p, opt.method) : std::nullopt;
+}
+
 std::optional<std::string> refusal(const problem &p, const solve_options &opt) {
-  if (auto why = figures_refusal(p, opt)) return why;
+  if (auto why = input_refusal(p, opt)) return why;
   return opt.minority < 0 ? too_large(p, opt.method) : std::nullopt;
 }
 

@@ -326,3 +326,13 @@ std::string distribution_svg(const plot_input &in) {
   g.s += "</svg>\n";
   return g.s;
 }
+
+plot_input plot_of(const problem &p, const solution &s) {
+  plot_input in{p.ntot, p.nhire, p.esize, p.prop, {}, {}, summarize(s).p_undefined};
+  for (std::size_t i = 0; i < s.vai.size(); ++i)
+    if (s.vai[i] != UNDEF_AI) {
+      in.ai.push_back(s.vai[i]);
+      in.prob.push_back(s.pvai[i]);
+    }
+  return in;
+}

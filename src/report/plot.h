@@ -3,6 +3,8 @@
 #include <string>
 #include <vector>
 
+#include "torvan.h"
+
 // The distribution as a chart: a standalone SVG document.
 //
 // Spikes give the probability of each defined AI value (left axis); a step
@@ -32,3 +34,7 @@ struct plot_input {
 // Numbers are written locale-independently; text is escaped for XML. ai and
 // prob of different lengths is a programming error: std::invalid_argument.
 std::string distribution_svg(const plot_input &in);
+
+// The chart's input for a computed problem: its defined values and their
+// probabilities, and P(undefined).
+plot_input plot_of(const problem &p, const solution &s);

@@ -44,6 +44,18 @@ TEST(Cli, RefusesATableBeyondMemoryAtOnce) {
   EXPECT_TRUE(ends_with(r.out, titles));
 }
 
+// The nested method's figures come from its table, so it is refused for the
+// summary too, pointing to the direct method; JSON without rows likewise.
+TEST(Cli, NestedFiguresNeedTheTable) {
+  for (const char *args : {"--format summary", "--format json --rows none"}) {
+    const run_result r = run_torvan("2147483647 1000 0 0.5\n", args);
+    EXPECT_EQ(r.status, 1) << args;
+    EXPECT_NE(r.err.find("more than this machine can hold; the direct method's figures"),
+              std::string::npos)
+        << r.err;
+  }
+}
+
 TEST(Cli, FullOutputIsAFailure) {
   const run_result r = run_torvan("4 2 0 0.5\n", "", "/dev/full");
   EXPECT_EQ(r.status, 4);

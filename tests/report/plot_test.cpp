@@ -17,14 +17,14 @@
 
 namespace {
 
-plot_input problem(std::vector<double> ai, std::vector<double> prob, double p_undefined) {
+plot_input chart_of(std::vector<double> ai, std::vector<double> prob, double p_undefined) {
   return {100, 20, -1.0, 0.2, std::move(ai), std::move(prob), p_undefined};
 }
 
 // Like a large problem's table: a 0, then n values log-uniform over [lo, hi]
 // with a bump of probability 0.6 around 3.
 plot_input large_table(int n, double lo, double hi) {
-  plot_input in = problem({0.0}, {1e-30}, 0.4);
+  plot_input in = chart_of({0.0}, {1e-30}, 0.4);
   double total = 0;
   for (int i = 0; i < n; ++i) {
     double v = lo * std::pow(hi / lo, i / (n - 1.0));
@@ -39,14 +39,14 @@ plot_input large_table(int n, double lo, double hi) {
 
 std::vector<plot_input> shapes() {
   return {
-      problem({0, 1.0 / 3, 1, 3}, {0.1875, 0.125, 0.25, 0.125}, 0.3125), // 4 applicants, 2 hires
+      chart_of({0, 1.0 / 3, 1, 3}, {0.1875, 0.125, 0.25, 0.125}, 0.3125), // 4 applicants, 2 hires
       large_table(50000, 0.005, 80),
-      problem({}, {}, 1.0),                           // only undefined
-      problem({1.0}, {0.7}, 0.3),                     // a single value
-      problem({0.5, 1, 2}, {0, 1, 0}, 0),             // all probability on one value
-      problem({0, 0.01, 5}, {0, 0, 0}, 0),            // no probability anywhere
-      problem({0.5, 1, 2}, {-1e-5, 0.6, -2e-6}, 0.4), // round-off below zero
-      problem({1e-300, 1e300}, {0.5, 0.5}, 1e-320),   // extreme magnitudes
+      chart_of({}, {}, 1.0),                           // only undefined
+      chart_of({1.0}, {0.7}, 0.3),                     // a single value
+      chart_of({0.5, 1, 2}, {0, 1, 0}, 0),             // all probability on one value
+      chart_of({0, 0.01, 5}, {0, 0, 0}, 0),            // no probability anywhere
+      chart_of({0.5, 1, 2}, {-1e-5, 0.6, -2e-6}, 0.4), // round-off below zero
+      chart_of({1e-300, 1e300}, {0.5, 0.5}, 1e-320),   // extreme magnitudes
   };
 }
 
@@ -146,7 +146,7 @@ TEST(Plot, StatesProblemUndefinedAndDefinedProbability) {
   EXPECT_TRUE(has(svg, "P(AI undefined) = 0.312500"));
   EXPECT_TRUE(has(svg, "P(AI defined) = 0.687500"));
   EXPECT_TRUE(has(svg, "AI &gt; 1.25") && has(svg, "AI &lt; 0.8"));
-  EXPECT_TRUE(has(distribution_svg(problem({1}, {1}, 2.5e-9)), "P(AI undefined) = 2.50e-09"));
+  EXPECT_TRUE(has(distribution_svg(chart_of({1}, {1}, 2.5e-9)), "P(AI undefined) = 2.50e-09"));
   EXPECT_TRUE(has(distribution_svg(shapes()[2]), "takes no defined value"));
   std::string none = distribution_svg(shapes()[5]);
   EXPECT_TRUE(has(none, "No probability falls on a defined AI value"));
@@ -157,7 +157,7 @@ TEST(Plot, StatesProblemUndefinedAndDefinedProbability) {
 TEST(Plot, LogAxisOnlyBeyondTwoDecades) {
   auto is_log = [](std::vector<double> ai) {
     std::vector<double> p(ai.size(), 1.0 / ai.size());
-    return has(distribution_svg(problem(ai, p, 0)), "(log scale)");
+    return has(distribution_svg(chart_of(ai, p, 0)), "(log scale)");
   };
   EXPECT_TRUE(is_log({0.01, 1.0001}));
   EXPECT_TRUE(is_log({0, 0.005, 2}));
@@ -167,8 +167,8 @@ TEST(Plot, LogAxisOnlyBeyondTwoDecades) {
 }
 
 TEST(Plot, ZeroGetsItsOwnPositionOnALogAxis) {
-  std::string with_zero = distribution_svg(problem({0, 0.005, 2}, {0.2, 0.3, 0.5}, 0));
-  std::string without = distribution_svg(problem({0.005, 2}, {0.5, 0.5}, 0));
+  std::string with_zero = distribution_svg(chart_of({0, 0.005, 2}, {0.2, 0.3, 0.5}, 0));
+  std::string without = distribution_svg(chart_of({0.005, 2}, {0.5, 0.5}, 0));
   EXPECT_TRUE(has(with_zero, ">0</text>") && has(with_zero, "axis break"));
   EXPECT_FALSE(has(without, ">0</text>") || has(without, "axis break"));
   EXPECT_TRUE(has(with_zero, ">0.001</text>") && has(with_zero, ">10</text>"));
@@ -186,8 +186,8 @@ TEST(Plot, LargeTablesMergeIntoPixelColumns) {
   }
   // A merged column draws max(0.3, 0.1), not the sum (the 0.5 fixes the scale);
   // the cumulative line still counts both.
-  std::string merged = distribution_svg(problem({0.5, 1, 1 + 1e-9}, {0.5, 0.3, 0.1}, 0.1));
-  std::string single = distribution_svg(problem({0.5, 1}, {0.5, 0.3}, 0.2));
+  std::string merged = distribution_svg(chart_of({0.5, 1, 1 + 1e-9}, {0.5, 0.3, 0.1}, 0.1));
+  std::string single = distribution_svg(chart_of({0.5, 1}, {0.5, 0.3}, 0.2));
   EXPECT_EQ(path_d(merged, "spikes"), path_d(single, "spikes"));
   EXPECT_TRUE(has(merged, "P(AI defined) = 0.900000"));
 }
@@ -196,7 +196,7 @@ TEST(Plot, NegativeRoundOffIsDrawnAsZero) {
   std::string svg = distribution_svg(shapes()[6]);
   EXPECT_EQ(count(path_d(svg, "spikes"), "M"), 1u);
   EXPECT_TRUE(has(svg, "P(AI defined) = 0.600000"));
-  EXPECT_THROW(distribution_svg(problem({1, 2}, {0.5}, 0.5)), std::invalid_argument);
+  EXPECT_THROW(distribution_svg(chart_of({1, 2}, {0.5}, 0.5)), std::invalid_argument);
 }
 
 TEST(Plot, RendersToPngWithRsvgConvert) {

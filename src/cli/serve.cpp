@@ -1,0 +1,293 @@
+// `torvan serve`: the HTTP shell around the handlers, its limits, and how it
+// starts and stops.
+#include "cli/serve.h"
+
+#include <algorithm>
+#include <atomic>
+#include <csignal>
+#include <cstdio>
+#include <exception>
+#include <thread>
+
+#include <httplib.h>
+#include <pthread.h>
+#include <sys/socket.h>
+
+#include "cli/options.h"
+#include "cli/serve_api.h"
+#include "cli/serve_assets.h"
+#include "report/export.h"
+
+namespace {
+
+struct serve_options {
+  std::string host = "127.0.0.1";
+  int port = 8080;
+  serve_limits limits;
+  bool help = false;
+  std::string error;
+};
+
+// A whole number from `least` to `most`, as the command line reads its counts.
+std::string read_between(const std::string &name, const std::string &text, int least, int most,
+                         int &value) {
+  std::string error = read_count(name, text, least, value);
+  if (error.empty() && value > most)
+    error = name + " must lie between " + std::to_string(least) + " and " + std::to_string(most) +
+            ", not '" + text + "'";
+  return error;
+}
+
+serve_options parse_serve_options(const std::vector<std::string> &args) {
+  serve_options o;
+  o.limits.computations = static_cast<int>(std::max(1u, std::thread::hardware_concurrency()));
+  for (std::size_t i = 0; i < args.size() && o.error.empty(); ++i) {
+    std::string value;
+    if (args[i] == "--help" || args[i] == "-h") {
+      o.help = true;
+    } else if (option_value(args, i, "--host", value, o.error)) {
+      if (o.error.empty() && value.empty()) o.error = "--host needs an address";
+      o.host = value;
+    } else if (option_value(args, i, "--port", value, o.error)) {
+      if (o.error.empty()) o.error = read_between("--port", value, 0, 65535, o.port);
+    } else if (option_value(args, i, "--threads", value, o.error)) {
+      if (o.error.empty())
+        o.error = read_between("--threads", value, 1, serve_limits::most_computations,
+                               o.limits.computations);
+    } else if (option_value(args, i, "--queue", value, o.error)) {
+      if (o.error.empty())
+        o.error = read_between("--queue", value, 0, serve_limits::most_queued, o.limits.queue);
+    } else if (option_value(args, i, "--max-ntot", value, o.error)) {
+      if (o.error.empty()) o.error = read_count("--max-ntot", value, 2, o.limits.max_ntot);
+    } else {
+      o.error = "unknown option '" + args[i] + "'";
+    }
+  }
+  return o;
+}
+
+bool loopback(const std::string &host) {
+  return host == "localhost" || host == "::1" || host.starts_with("127.");
+}
+
+std::string url_of(const std::string &host, int port) {
+  const bool v6 = host.find(':') != std::string::npos;
+  return "http://" + (v6 ? "[" + host + "]" : host) + ":" + std::to_string(port) + "/";
+}
+
+// The messages of the refusals cpp-httplib makes itself (a bad request, a
+// too long request line), and of those made here.
+std::string status_text(int status, const serve_limits &l) {
+  switch (status) {
+    case 400:
+      return "the request could not be read as HTTP";
+    case 405:
+      return "only GET and HEAD are answered here";
+    case 413:
+      return "the request has a body; nothing here takes one";
+    case 414:
+      return "the request line is longer than " + std::to_string(l.request_line) + " bytes";
+    case 431:
+      return "the request's headers are longer than " + std::to_string(l.header_bytes) + " bytes";
+    default:
+      return "HTTP status " + std::to_string(status);
+  }
+}
+
+void put_reply(httplib::Response &res, const reply &r) {
+  res.status = r.status;
+  res.set_content(r.body, r.type);
+}
+
+reply route(const std::string &path, const query_params &q, serve_context &c) {
+  if (path == "/api/distribution") return distribution_reply(distribution_form::json, q, c);
+  if (path == "/api/distribution.csv") return distribution_reply(distribution_form::csv, q, c);
+  if (path == "/api/distribution.svg") return distribution_reply(distribution_form::svg, q, c);
+  const std::string name = path == "/" ? "/index.html" : path;
+  const auto assets = page_assets();
+  const auto a =
+      std::find_if(assets.begin(), assets.end(), [&](const asset &x) { return x.path == name; });
+  if (a == assets.end()) return error_reply(404, "there is nothing at " + path);
+  return {200, std::string(a->type), std::string(reinterpret_cast<const char *>(a->data), a->size)};
+}
+
+// Every request passes here first: the method and the sizes the library
+// does not bound itself.
+httplib::Server::HandlerResponse screen(const httplib::Request &req, httplib::Response &res,
+                                        const serve_limits &l) {
+  std::size_t header_bytes = 0;
+  for (const auto &[name, value] : req.headers)
+    header_bytes += name.size() + value.size() + 4; // "name: value\r\n"
+  int status = 0;
+  // The library leaves a GET's body unread, to be taken for the next request.
+  const bool body =
+      req.has_header("Transfer-Encoding") ||
+      (req.has_header("Content-Length") && req.get_header_value("Content-Length") != "0");
+  if (req.method != "GET" && req.method != "HEAD")
+    status = 405;
+  else if (body)
+    status = 413;
+  else if (req.target.size() > l.request_line)
+    status = 414;
+  else if (header_bytes > l.header_bytes)
+    status = 431;
+  if (status == 0) return httplib::Server::HandlerResponse::Unhandled;
+  if (status == 405) res.set_header("Allow", "GET, HEAD");
+  // Anything left of the request (a body) is unread: the client is asked
+  // not to send another request on this connection.
+  res.set_header("Connection", "close");
+  put_reply(res, error_reply(status, status_text(status, l)));
+  return httplib::Server::HandlerResponse::Handled;
+}
+
+void configure(httplib::Server &srv, serve_context &c) {
+  const serve_limits &l = c.limits;
+  // Enough connection threads that pages, refusals and 503s are answered
+  // while every computation place and the whole queue are taken.
+  const std::size_t connections = static_cast<std::size_t>(l.computations) +
+                                  static_cast<std::size_t>(l.queue) +
+                                  static_cast<std::size_t>(l.spare_connections);
+  srv.new_task_queue = [connections] { return new httplib::ThreadPool(connections); };
+  // SO_REUSEADDR alone: the library's default adds SO_REUSEPORT, with which
+  // a second server on the same port would start and share its requests.
+  srv.set_socket_options([](int sock) {
+    const int yes = 1;
+    setsockopt(sock, SOL_SOCKET, SO_REUSEADDR, &yes, sizeof yes);
+  });
+  // The headers and the body go out in separate writes: without this the
+  // body waits for the client's delayed acknowledgement, 40 ms a request.
+  srv.set_tcp_nodelay(true);
+  srv.set_read_timeout(l.read_timeout_seconds, 0);
+  srv.set_write_timeout(l.read_timeout_seconds, 0);
+  srv.set_keep_alive_timeout(l.keep_alive_seconds);
+  srv.set_keep_alive_max_count(static_cast<std::size_t>(l.keep_alive_requests));
+  srv.set_payload_max_length(0);
+  srv.set_default_headers({{"Content-Security-Policy", "default-src 'self'"},
+                           {"X-Content-Type-Options", "nosniff"},
+                           {"Referrer-Policy", "no-referrer"},
+                           {"Cache-Control", "no-cache"}});
+  srv.set_pre_routing_handler(
+      [&l](const httplib::Request &req, httplib::Response &res) { return screen(req, res, l); });
+  srv.Get(".*", [&c](const httplib::Request &req, httplib::Response &res) {
+    put_reply(res, route(req.path, req.params, c));
+  });
+  srv.set_error_handler([&l](const httplib::Request &, httplib::Response &res) {
+    if (res.body.empty()) put_reply(res, error_reply(res.status, status_text(res.status, l)));
+  });
+  srv.set_exception_handler(
+      [](const httplib::Request &, httplib::Response &res, const std::exception_ptr &ep) {
+        std::string what = "unknown";
+        try {
+          std::rethrow_exception(ep);
+        } catch (const std::exception &e) {
+          what = e.what();
+        } catch (...) {
+        }
+        put_reply(res, error_reply(500, "the server failed on this request: " + what));
+      });
+}
+
+} // namespace
+
+int run_serve(const std::vector<std::string> &args) {
+  const serve_options o = parse_serve_options(args);
+  if (!o.error.empty()) {
+    std::fprintf(stderr, "torvan serve: %s (see torvan serve --help)\n", o.error.c_str());
+    return 2;
+  }
+  if (o.help) {
+    std::fputs(serve_usage().c_str(), stdout);
+    return 0;
+  }
+  // Blocked in every thread from here on (the library's threads inherit the
+  // mask): SIGINT and SIGTERM reach only the sigwait below (and SIGUSR1,
+  // with which the listener wakes it), and a client that hangs up makes a
+  // write fail instead of killing the server.
+  sigset_t signals;
+  sigemptyset(&signals);
+  sigaddset(&signals, SIGINT);
+  sigaddset(&signals, SIGTERM);
+  sigaddset(&signals, SIGUSR1);
+  sigset_t blocked = signals;
+  sigaddset(&blocked, SIGPIPE);
+  pthread_sigmask(SIG_BLOCK, &blocked, nullptr);
+
+  std::atomic<bool> stopping = false;
+  work_gate gate(o.limits.computations, o.limits.queue);
+  serve_context context{o.limits, gate, stopping};
+  httplib::Server srv;
+  configure(srv, context);
+  const int port = o.port == 0 ? srv.bind_to_any_port(o.host) : o.port;
+  if (port < 0 || (o.port != 0 && !srv.bind_to_port(o.host, o.port))) {
+    std::fprintf(stderr,
+                 "torvan serve: cannot listen on %s port %d (in use, or not an address "
+                 "of this machine)\n",
+                 o.host.c_str(), o.port);
+    return 1;
+  }
+  if (!loopback(o.host))
+    std::fprintf(stderr,
+                 "torvan serve: --host %s: other machines can reach this server, which "
+                 "has neither passwords nor encryption\n",
+                 o.host.c_str());
+  std::printf("torvan serve: %s (Ctrl-C stops it)\n", url_of(o.host, port).c_str());
+  std::fflush(stdout);
+
+  const pthread_t main_thread = pthread_self();
+  std::thread listener([&] {
+    srv.listen_after_bind();
+    if (!stopping.exchange(true)) pthread_kill(main_thread, SIGUSR1); // it ended by itself
+  });
+  int sig = 0;
+  sigwait(&signals, &sig);
+  stopping = true; // cancels the computations under way
+  gate.close();
+  srv.stop();
+  listener.join();
+  std::fputs("torvan serve: stopped\n", stderr);
+  return 0;
+}
+
+std::string serve_usage() {
+  const serve_limits l;
+  const auto n = [](std::int64_t v) { return std::to_string(v); };
+  return R"(Usage: torvan serve [--host H] [--port P] [--threads N] [--queue N] [--max-ntot N]
+
+Serves a page for the distribution of the adverse impact ratio, and the
+JSON API behind it, until Ctrl-C (SIGINT) or SIGTERM. Prints the address it
+listens on. The page and its script are compiled into the program: nothing
+is read from disk and nothing is fetched from another host.
+
+Options:
+  --host H       address to listen on (default 127.0.0.1, this machine
+                 only; any other address lets other machines in, and the
+                 server has neither passwords nor encryption)
+  --port P       port (default 8080; 0 picks a free one, and the printed
+                 address shows it)
+  --threads N    computations at once, one thread each (default: every
+                 hardware thread; at most )" +
+         n(serve_limits::most_computations) + R"()
+  --queue N      requests waiting for a computation (default )" +
+         n(l.queue) + R"(, at most )" + n(serve_limits::most_queued) + R"();
+                 one beyond them is answered 503 at once
+  --max-ntot N   the largest ntot computed (default )" +
+         n(l.max_ntot) + R"(, about a second
+                 with the direct method); larger problems are refused (422)
+  --help         show this text
+
+API (GET; parameters named like the command line's options and values):
+  /api/distribution?ntot=100&nhire=20&esize=-1&prop=0.2
+      torvan --format json --rows none for that problem; also minority,
+      method (nested or direct), alpha, and rows=all for the table's rows
+  /api/distribution.csv?...   torvan --format csv
+  /api/distribution.svg?...   the chart of --plot
+A bad value gets 400 and {"error": "..."} with the command line's message;
+more work than the limits allow gets 422: the nested method up to
+ntot x nhire = )" +
+         n(l.nested_max_cells) + R"(, tables (rows=all, CSV, the chart) up to )" + n(l.max_rows) +
+         R"( rows.
+The page: http://127.0.0.1:8080/?tab=distribution&ntot=100&nhire=20&esize=-1&prop=0.2
+
+Exit status: 0 stopped by a signal, 1 could not listen, 2 a bad option.
+)";
+}

@@ -1,0 +1,43 @@
+#pragma once
+
+#include <atomic>
+#include <map>
+#include <string>
+
+#include "cli/serve_gate.h"
+#include "cli/serve_limits.h"
+
+// The server's JSON API, apart from HTTP: each handler reads a query with the
+// command line's rules and messages, checks the work against the limits,
+// waits for a place at the gate, calls one library function and renders
+// what the command line writes for the same problem.
+
+// A query's parameters as HTTP decoded them; a name may come more than once.
+using query_params = std::multimap<std::string, std::string>;
+
+struct reply {
+  int status = 200;
+  std::string type = "application/json";
+  std::string body;
+};
+
+// The command line's JSON document for a failure, with `why` as its "error".
+reply error_reply(int status, const std::string &why);
+
+// What the handlers share: the limits, the gate, and the flag that is set
+// when the server stops (it cancels the computations under way).
+struct serve_context {
+  const serve_limits &limits;
+  work_gate &gate;
+  const std::atomic<bool> &stopping;
+};
+
+// /api/distribution (json), /api/distribution.csv and /api/distribution.svg:
+// parameters ntot, nhire, esize, prop (not needed with minority), minority,
+// method, alpha and, for JSON, rows (none by default). JSON is
+// `torvan --format json`, CSV `--format csv`, SVG the `--plot` chart.
+// 400 for a bad parameter or a problem that cannot be computed, 422 for
+// more work than the limits allow or a computation that gave up, 503 when
+// the queue is full or the server is stopping.
+enum class distribution_form { json, csv, svg };
+reply distribution_reply(distribution_form form, const query_params &q, serve_context &c);

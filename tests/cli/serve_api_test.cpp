@@ -1,0 +1,259 @@
+// The server's handlers without HTTP: a bad query gets the command line's own
+// message for the same value, the limits and the gate refuse as they say,
+// and the CSV and the chart are the command line's bytes.
+#include "cli/serve_api.h"
+#include "cli/serve_assets.h"
+
+#include <gtest/gtest.h>
+
+#include "run_torvan.h"
+
+#include <nlohmann/json.hpp>
+
+#include <atomic>
+#include <cctype>
+#include <string>
+
+namespace {
+
+struct server {
+  serve_limits limits;
+  work_gate gate{1, 0};
+  std::atomic<bool> stopping = false;
+  serve_context context{limits, gate, stopping};
+
+  reply ask(const query_params &q, distribution_form form = distribution_form::json) {
+    return distribution_reply(form, q, context);
+  }
+};
+
+std::string error_of(const reply &r) {
+  return nlohmann::json::parse(r.body).value("error", "");
+}
+
+const query_params example = {{"ntot", "100"}, {"nhire", "20"}, {"esize", "-1"}, {"prop", "0.2"}};
+
+query_params with(query_params q, const std::string &name, const std::string &value) {
+  q.erase(name);
+  q.emplace(name, value);
+  return q;
+}
+
+// The first line the command line writes on standard error, without its
+// "torvan: " and " (see torvan --help)" and an option's leading "--".
+std::string cli_message(const std::string &input, const std::string &args) {
+  std::string line = run_torvan(input, args).err;
+  line = line.substr(0, line.find('\n'));
+  for (const std::string prefix : {"torvan: ", "--"})
+    if (line.starts_with(prefix)) line.erase(0, prefix.size());
+  if (const std::string help = " (see torvan --help)"; line.ends_with(help))
+    line.resize(line.size() - help.size());
+  return line;
+}
+
+// Each value is refused with the message the command line gives for the same
+// value, typed on standard input (`input`) or given as an option (`args`);
+// a value of the problem is named first.
+TEST(ServeApi, BadValuesGetTheCommandLinesMessage) {
+  const struct {
+    query_params q;
+    const char *input, *args, *field;
+  } cases[] = {
+      {with(example, "ntot", "abc"), "abc 20 -1 0.2", "", "ntot: "},
+      {with(example, "ntot", "10."), "10. 20 -1 0.2", "", "ntot: "},
+      {with(example, "ntot", "99999999999"), "99999999999 20 -1 0.2", "", "ntot: "},
+      {with(example, "nhire", "2e1"), "100 2e1 -1 0.2", "", "nhire: "},
+      {with(example, "esize", "1e400"), "100 20 1e400 0.2", "", "esize: "},
+      {with(example, "esize", "NaN"), "100 20 NaN 0.2", "", "esize: "},
+      {with(example, "esize", "-1x"), "100 20 -1x 0.2", "", "esize: "},
+      {with(example, "esize", "1.5e"), "100 20 1.5e 0.2", "", "esize: "},
+      {with(example, "nhire", "200"), "100 200 -1 0.2", "", ""},
+      {with(example, "nhire", "-1"), "100 -1 -1 0.2", "", ""},
+      {with(example, "ntot", "1"), "1 1 -1 0.2", "", ""},
+      {with(example, "prop", "1"), "100 20 -1 1", "", ""},
+      {with(example, "prop", "-0.25"), "100 20 -1 -0.25", "", ""},
+      {with(example, "minority", "101"), "100 20 -1 0.2", "--minority 101", ""},
+      {with(example, "minority", "-1"), "100 20 -1 0.2", "--minority -1", ""},
+      {with(example, "minority", "1e3"), "100 20 -1 0.2", "--minority 1e3", ""},
+      {with(example, "method", "exact"), "100 20 -1 0.2", "--method exact", ""},
+      {with(example, "alpha", "0"), "100 20 -1 0.2", "--alpha 0", ""},
+      {with(example, "alpha", "nan"), "100 20 -1 0.2", "--alpha nan", ""},
+      {with(example, "alpha", "0.05x"), "100 20 -1 0.2", "--alpha 0.05x", ""},
+      {with(example, "rows", "some"), "100 20 -1 0.2", "--rows some", ""},
+  };
+  server s;
+  for (const auto &c : cases) {
+    const reply r = s.ask(c.q);
+    const std::string want = c.field + cli_message(std::string(c.input) + "\n", c.args);
+    EXPECT_EQ(r.status, 400) << want;
+    EXPECT_EQ(error_of(r), want);
+  }
+}
+
+// What only a query can get wrong.
+TEST(ServeApi, MalformedQueries) {
+  query_params twice = example;
+  twice.emplace("ntot", "50");
+  query_params no_prop = example;
+  no_prop.erase("prop");
+  const struct {
+    query_params q;
+    const char *message;
+  } cases[] = {
+      {{}, "ntot is missing"},
+      {with(example, "ntot", ""), "ntot is missing"},
+      {with(example, "esize", " , "), "esize is missing"},
+      {with(example, "nhire", "20 30"), "nhire must be one value, not '20 30'"},
+      {with(example, "nhire", "2*20"), "nhire must be one value, not '2*20'"},
+      {with(example, "esize", "1.5.3"), "esize must be one value, not '1.5.3'"},
+      {twice, "ntot is given more than once"},
+      {with(example, "bogus", "1"), "unknown parameter 'bogus'"},
+      {no_prop, "prop is missing"},
+  };
+  server s;
+  for (const auto &c : cases) {
+    const reply r = s.ask(c.q);
+    EXPECT_EQ(r.status, 400) << c.message;
+    EXPECT_EQ(error_of(r), c.message);
+  }
+  // A known pool needs no proportion; the table's formats take no rows.
+  EXPECT_EQ(s.ask(with(with(no_prop, "minority", "20"), "method", "direct")).status, 200);
+  EXPECT_EQ(error_of(s.ask(with(example, "rows", "all"), distribution_form::csv)),
+            "unknown parameter 'rows'");
+  // Bytes that are not UTF-8 come back replaced, in a valid document.
+  EXPECT_EQ(error_of(s.ask(with(example, "method", "\xff"))),
+            "method must be nested or direct, not '\xef\xbf\xbd'");
+}
+
+// More work than the limits allow is refused before anything is computed:
+// the stopping flag is set, so whatever did start would answer 503.
+TEST(ServeApi, WorkBeyondTheLimits) {
+  server s;
+  s.limits.max_ntot = 1000;
+  s.limits.max_rows = 500;
+  s.stopping = true;
+  const query_params direct = with(example, "method", "direct");
+  const struct {
+    query_params q;
+    distribution_form form;
+    const char *message;
+  } cases[] = {
+      {with(direct, "ntot", "1001"), distribution_form::json,
+       "ntot = 1001 is more than this server computes (at most 1000 applicants; see torvan "
+       "serve --max-ntot)"},
+      {with(example, "ntot", "251"), distribution_form::json,
+       "the nested method integrates every outcome of every pool and takes too long here "
+       "beyond ntot x nhire = 5000 (5020 asked); method=direct gives every probability to "
+       "1e-11 in a fraction of the time"},
+      {direct, distribution_form::csv,
+       "the table would list up to 1699 candidate ratios, more than this server lists (at most "
+       "500 rows); the figures need no table"},
+      {direct, distribution_form::svg,
+       "the table would list up to 1699 candidate ratios, more than this server lists (at most "
+       "500 rows); the figures need no table"},
+  };
+  for (const auto &c : cases) {
+    const reply r = s.ask(c.q, c.form);
+    EXPECT_EQ(r.status, 422) << c.message;
+    EXPECT_EQ(error_of(r), c.message);
+  }
+  EXPECT_EQ(s.ask(with(example, "ntot", "250")).status, 503); // 5000: within the limit
+}
+
+// JSON with rows=all beyond the row limit keeps the figures and says why
+// the rows are missing, as the command line does for a table beyond memory.
+TEST(ServeApi, RowsBeyondTheLimitAreOmitted) {
+  server s;
+  s.limits.max_rows = 500;
+  const reply r = s.ask(with(with(example, "method", "direct"), "rows", "all"));
+  ASSERT_EQ(r.status, 200) << r.body;
+  const auto doc = nlohmann::json::parse(r.body);
+  EXPECT_TRUE(doc["rows"].is_null());
+  EXPECT_NE(doc["rows_omitted"].get<std::string>().find("at most 500 rows"), std::string::npos);
+  EXPECT_TRUE(doc["moments"]["mean"].is_number());
+  // A known pool lists one row per outcome, no minority hire the undefined one.
+  const reply known =
+      s.ask(with(with(with(example, "method", "direct"), "rows", "all"), "minority", "30"));
+  EXPECT_EQ(nlohmann::json::parse(known.body)["rows"].size(), 21U); // 0 ... 20 minority hires
+}
+
+TEST(ServeApi, TheGateAndTheStop) {
+  const query_params small = {
+      {"ntot", "10"}, {"nhire", "3"}, {"esize", "0"}, {"prop", "0.5"}, {"method", "direct"}};
+  server full;
+  full.gate.enter(); // the only place taken, no queue
+  EXPECT_EQ(full.ask(small).status, 503);
+  full.gate.leave();
+  EXPECT_EQ(full.ask(small).status, 200);
+  full.gate.close();
+  EXPECT_EQ(error_of(full.ask(small)), "the server is stopping");
+  server stopping;
+  stopping.stopping = true; // cancels the computation before its first pool
+  EXPECT_EQ(error_of(stopping.ask(small)), "the server is stopping");
+}
+
+// A computation that gives up answers 422: JSON with the command line's
+// document, the table's formats with its reason.
+TEST(ServeApi, AComputationThatGivesUp) {
+  server s;
+  const query_params q = {{"ntot", "20"}, {"nhire", "5"}, {"esize", "3"}, {"prop", "0.5"}};
+  const reply json = s.ask(q);
+  EXPECT_EQ(json.status, 422);
+  const auto doc = nlohmann::json::parse(json.body);
+  EXPECT_FALSE(doc["completed"].get<bool>());
+  const std::string reason = cli_message("20 5 3 0.5\n", "--format json --threads 1");
+  EXPECT_EQ(doc["reason"], reason);
+  const reply csv = s.ask(q, distribution_form::csv);
+  EXPECT_EQ(csv.status, 422);
+  EXPECT_EQ(error_of(csv), reason);
+}
+
+// The CSV and the chart are the command line's, byte for byte.
+TEST(ServeApi, CsvAndChartAreTheCommandLines) {
+  server s;
+  const query_params q = {{"ntot", "30"}, {"nhire", "8"}, {"esize", "-0.5"}, {"prop", "0.3"}};
+  const reply csv = s.ask(q, distribution_form::csv);
+  EXPECT_EQ(csv.type, "text/csv; charset=utf-8");
+  EXPECT_EQ(csv.body, run_torvan("30 8 -0.5 0.3\n", "--format csv").out);
+  const reply svg = s.ask(q, distribution_form::svg);
+  EXPECT_EQ(svg.type, "image/svg+xml");
+  const std::string plot = (std::filesystem::temp_directory_path() /
+                            ("torvan_serve_plot_" + std::to_string(getpid()) + ".svg"))
+                               .string();
+  run_torvan("30 8 -0.5 0.3\n", "--format csv --plot " + plot);
+  EXPECT_EQ(svg.body, slurp(plot));
+  std::filesystem::remove(plot);
+}
+
+// The page loads nothing from another host and holds no inline script or
+// style, which its Content-Security-Policy would block.
+TEST(ServeApi, ThePageIsSelfContained) {
+  std::string names;
+  for (const asset &a : page_assets()) {
+    names += std::string(a.path) + " ";
+    const std::string text(reinterpret_cast<const char *>(a.data), a.size);
+    EXPECT_EQ(text.find("https:"), std::string::npos) << a.path;
+    EXPECT_EQ(text.find("style="), std::string::npos) << a.path;
+    EXPECT_EQ(text.find(".innerHTML"), std::string::npos) << a.path;
+    if (a.path != "/index.html") continue;
+    // One script element, the page's own file; no style element, no on...= handler.
+    const auto count = [&](const std::string &what) {
+      std::size_t n = 0;
+      for (auto at = text.find(what); at != std::string::npos; at = text.find(what, at + 1))
+        ++n;
+      return n;
+    };
+    EXPECT_EQ(count("<script"), 1U);
+    EXPECT_EQ(count("<script src=\"/app.js\" defer></script>"), 1U);
+    EXPECT_EQ(count("<style"), 0U);
+    for (auto at = text.find(" on"); at != std::string::npos; at = text.find(" on", at + 1)) {
+      auto end = at + 3;
+      while (end < text.size() && std::isalpha(static_cast<unsigned char>(text[end])))
+        ++end;
+      EXPECT_FALSE(end < text.size() && text[end] == '=') << text.substr(at, end - at);
+    }
+  }
+  EXPECT_EQ(names, "/index.html /app.js /style.css /favicon.svg ");
+}
+
+} // namespace

@@ -1,0 +1,74 @@
+"""Starting and stopping: the address printed, signals, a taken port, bad options."""
+
+import json
+import signal
+import subprocess
+import threading
+import time
+
+import pytest
+
+from conftest import BINARY, Server, query
+
+
+@pytest.mark.parametrize("sig", [signal.SIGINT, signal.SIGTERM])
+def test_a_signal_stops_it_cleanly(sig):
+    s = Server("--threads", "1")
+    assert s.get("/")[0] == 200
+    status, err = s.stop(sig)
+    assert status == 0 and err == "torvan serve: stopped\n"
+
+
+def test_stopping_cancels_the_computation_under_way():
+    s = Server("--threads", "1")
+    answer = {}
+
+    def ask():
+        try:
+            slow = "/api/distribution?" + query((100, 20, -1.0, 0.2))
+            answer["status"], _, answer["body"] = s.get(slow)
+        except OSError as e:  # the connection closed with the server
+            answer["status"] = str(e)
+
+    t = threading.Thread(target=ask)
+    t.start()
+    time.sleep(0.3)  # the nested method takes over a second here
+    start = time.monotonic()
+    status, _ = s.stop()
+    assert status == 0
+    assert time.monotonic() - start < 3
+    t.join(10)
+    assert answer["status"] == 503
+    assert json.loads(answer["body"])["error"] == "the server is stopping"
+
+
+def test_a_taken_port_is_refused():
+    s = Server("--threads", "1")
+    try:
+        r = subprocess.run([BINARY, "serve", "--port", str(s.port)], capture_output=True, text=True,
+                           timeout=10)
+        assert r.returncode == 1
+        assert r.stderr.startswith(f"torvan serve: cannot listen on 127.0.0.1 port {s.port}")
+        assert s.get("/")[0] == 200
+    finally:
+        s.stop()
+
+
+@pytest.mark.parametrize("args,message", [
+    (["--port", "65536"], "--port must lie between 0 and 65535, not '65536'"),
+    (["--port", "-1"], "--port needs a whole number of at least 0, not '-1'"),
+    (["--threads", "0"], "--threads needs a whole number of at least 1, not '0'"),
+    (["--threads", "257"], "--threads must lie between 1 and 256, not '257'"),
+    (["--queue", "100000"], "--queue must lie between 0 and 1024, not '100000'"),
+    (["--queue", "x"], "--queue needs a whole number of at least 0, not 'x'"),
+    (["--max-ntot", "1"], "--max-ntot needs a whole number of at least 2, not '1'"),
+    (["--host"], "--host needs a value"),
+    (["--format", "json"], "unknown option '--format'"),
+])
+def test_bad_options(args, message):
+    # A free port first: should a bad option be taken, no server sits on 8080.
+    r = subprocess.run([BINARY, "serve", "--port", "0", *args], capture_output=True, text=True,
+                       timeout=10)
+    assert r.returncode == 2
+    assert r.stdout == ""
+    assert r.stderr == f"torvan serve: {message} (see torvan serve --help)\n"
