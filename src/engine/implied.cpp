@@ -18,7 +18,7 @@ namespace {
 // (below about 1e-43): far below any likelihood a search comes near.
 constexpr double ln_negligible = -1000.0;
 // Entries at the ends of the convolution below this are dropped: their total
-// over a thousand pools stays far below the 1e-10 the tails are found to,
+// over a thousand pools stays far below the 1e-11 the tails are found to,
 // and the convolution stays as wide as the distribution of S, not its range.
 constexpr double negligible_mass = 1e-30;
 // Probits of tails are kept within this; Phi^-1(1e-300) is about -37.

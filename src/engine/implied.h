@@ -14,14 +14,15 @@
 // pools the likelihood is the product of theirs, and the statistic of the
 // interval is the total minority hires S, whose distribution is the
 // convolution of the pools' outcome distributions at a common esize.
-//   mle    maximizes the log-likelihood: a bracket walked uphill from a
-//          start, then parabolic steps safeguarded by golden sections, to
-//          1e-5 of the large-sample standard error
+//   mle    maximizes the log-likelihood: a bracket walked uphill from the
+//          large-sample value, then Brent's parabolic steps safeguarded by
+//          golden sections, to 1e-4 of the large-sample standard error
 //   lower  P(S' >= S) = alpha / 2,  upper  P(S' <= S) = alpha / 2: both
 //          tails are monotone in esize, and their probits nearly linear in
-//          it, so a Newton step with the large-sample slope, a secant
-//          bracket and Illinois regula falsi meet each to 1e-10 relative in
-//          a handful of evaluations
+//          it, so a Newton step with the large-sample slope, secant steps
+//          to a bracket and safeguarded secant steps within it meet each to
+//          1e-9 relative in four to six evaluations
+// Each evaluation computes every pool's outcome distribution at one esize.
 // An end, or the mle, is unbounded when S is the fewest (the most) minority
 // hires the pools allow.
 
