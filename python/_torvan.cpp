@@ -4,10 +4,8 @@
 // types, computes without holding the interpreter while staying responsive
 // to Ctrl-C, and turns a refusal into ValueError.
 #include <atomic>
-#include <chrono>
 #include <cmath>
 #include <ctime>
-#include <future>
 #include <optional>
 #include <string>
 #include <thread>
@@ -17,52 +15,18 @@
 #include <pybind11/pybind11.h>
 #include <pybind11/stl.h>
 
+#include "interrupt.h"
 #include "torvan.h"
 
 namespace py = pybind11;
 
 namespace {
 
-// How often a waiting caller looks at pending signals and the progress: far
-// below the second within which Ctrl-C must take effect, far above the cost
-// of taking the interpreter's lock.
-constexpr std::chrono::milliseconds wait_slice{50};
-
 // A request to stop, shared by the computations of a grid: the thread that
 // waits for the grid sets it, and every computation given it stops.
 struct cancel_token {
   std::atomic<bool> flag{false};
 };
-
-// Runs work(stop) on a thread of its own while the calling thread, without
-// the interpreter, waits for it in short slices; between slices, holding the
-// interpreter, it lets Python run its signal handlers and then calls tick().
-// When either raises (KeyboardInterrupt on Ctrl-C), stop is set, the work is
-// waited for - the library looks at the flag between pools and between
-// outcomes, so it comes back within milliseconds - and the exception goes on:
-// no thread is left computing. Signals reach the main thread only; elsewhere
-// the holder of `stop` is the one to set it.
-template <class F>
-auto run_interruptibly(std::atomic<bool> &stop, F work, const std::function<void()> &tick = {}) {
-  auto done = std::async(std::launch::async, [&] { return work(stop); });
-  try {
-    for (;;) {
-      {
-        const py::gil_scoped_release unlocked;
-        if (done.wait_for(wait_slice) == std::future_status::ready) break;
-      }
-      if (PyErr_CheckSignals() != 0) throw py::error_already_set();
-      if (tick) tick();
-    }
-  } catch (...) {
-    stop = true;
-    const py::gil_scoped_release unlocked;
-    done.wait();
-    throw;
-  }
-  if (tick) tick();
-  return done.get();
-}
 
 // A computed problem with what its document states about the run.
 struct computed {
@@ -345,6 +309,8 @@ computed from_state(const py::dict &d) {
 
 } // namespace
 
+void bind_audit(py::module_ &m); // _audit.cpp
+
 PYBIND11_MODULE(_torvan, m) {
   m.doc() = "The TORVAN library's public interface, as the torvan package uses it.";
   m.attr("version") = TORVAN_VERSION;
@@ -430,4 +396,6 @@ PYBIND11_MODULE(_torvan, m) {
           [](const computed &c, int indent) { return json_text(c.p, c.opt, c.s, c.facts, indent); },
           py::arg("indent") = -1)
       .def(py::pickle(&state_of, &from_state));
+
+  bind_audit(m);
 }

@@ -3,11 +3,15 @@
 The adverse impact (AI) ratio is the majority's selection rate over the
 minority's when the `nhire` best of `ntot` applicants are hired top-down.
 :func:`distribution` computes one problem; :func:`grid` computes many, on
-local threads or on a Dask cluster. The numbers come from the same C++
+local threads or on a Dask cluster. :func:`audit` looks back at what was
+hired: the usual adverse impact statistics of the counts and the effect size
+that top-down selection implies; :func:`audit_events` does so for several
+events and all of them together. The numbers come from the same C++
 library as the ``torvan`` command line, and agree with it to the last bit.
 """
 
 from . import _torvan
+from ._audit import Audit, EventsAudit, audit, audit_events
 from ._distribution import Distribution, distribution
 from ._grid import grid
 
@@ -15,4 +19,5 @@ __version__ = _torvan.version
 #: Names accepted by the ``method`` argument.
 methods = _torvan.methods
 
-__all__ = ["Distribution", "distribution", "grid", "methods"]
+__all__ = ["Audit", "Distribution", "EventsAudit", "audit", "audit_events", "distribution", "grid",
+           "methods"]

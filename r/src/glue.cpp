@@ -4,36 +4,14 @@
 
 #include <algorithm>
 #include <atomic>
-#include <chrono>
-#include <future>
 #include <optional>
 #include <string>
 #include <thread>
 
+#include "interrupt.h"
 #include "torvan.h"
 
 namespace {
-
-// Runs work(stop) on a thread of its own while R's thread waits for it in
-// slices of 50 ms, looking for the user's interrupt between them. On an
-// interrupt, stop is set and the work waited for - the library looks at the
-// flag between pools and between outcomes, so it comes back within
-// milliseconds - before the interrupt goes on to R: no thread is left
-// computing. The work must not touch R; only R's thread does.
-template <class F> auto run_interruptibly(F work) {
-  std::atomic<bool> stop{false};
-  auto done = std::async(std::launch::async, [&] { return work(stop); });
-  while (done.wait_for(std::chrono::milliseconds(50)) != std::future_status::ready) {
-    try {
-      Rcpp::checkUserInterrupt();
-    } catch (...) {
-      stop = true;
-      done.wait();
-      throw;
-    }
-  }
-  return done.get();
-}
 
 // The method and the rules' level as the library takes them, or why not.
 std::optional<std::string> options_from(const std::string &method, int minority, double alpha,

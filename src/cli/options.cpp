@@ -129,6 +129,8 @@ std::string usage() {
        torvan --batch [--method nested|direct] [--minority N] [--alpha A]
               [--threads N] [--rows all|none] < problems
        torvan serve [--host H] [--port P] [--threads N] [--queue N] [--max-ntot N]
+       torvan audit [--alpha A] [--format text|json] N1 X N0 Y | --events FILE
+              (observed counts; see torvan audit --help)
        torvan --help | --version
 
 Computes the exact sampling distribution of the adverse impact (AI) ratio
