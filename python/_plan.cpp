@@ -12,7 +12,7 @@
 #include <pybind11/pybind11.h>
 #include <pybind11/stl.h>
 
-#include "interruptible.h"
+#include "interrupt.h"
 #include "torvan.h"
 
 namespace py = pybind11;

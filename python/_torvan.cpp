@@ -4,10 +4,8 @@
 // types, computes without holding the interpreter while staying responsive
 // to Ctrl-C, and turns a refusal into ValueError.
 #include <atomic>
-#include <chrono>
 #include <cmath>
 #include <ctime>
-#include <future>
 #include <optional>
 #include <string>
 #include <thread>
@@ -17,7 +15,7 @@
 #include <pybind11/pybind11.h>
 #include <pybind11/stl.h>
 
-#include "interruptible.h"
+#include "interrupt.h"
 #include "torvan.h"
 
 namespace py = pybind11;
@@ -278,7 +276,8 @@ computed from_state(const py::dict &d) {
 
 } // namespace
 
-void bind_plan(py::module_ &m); // _plan.cpp
+void bind_audit(py::module_ &m); // _audit.cpp
+void bind_plan(py::module_ &m);  // _plan.cpp
 
 PYBIND11_MODULE(_torvan, m) {
   m.doc() = "The TORVAN library's public interface, as the torvan package uses it.";
@@ -366,5 +365,6 @@ PYBIND11_MODULE(_torvan, m) {
           py::arg("indent") = -1)
       .def(py::pickle(&state_of, &from_state));
 
+  bind_audit(m);
   bind_plan(m);
 }

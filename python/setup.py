@@ -44,7 +44,7 @@ def include_dirs():
 
 
 # setuptools takes paths relative to this folder only.
-sources = ["_torvan.cpp"]
+sources = ["_torvan.cpp", "_audit.cpp"]
 for layer in ("model", "engine", "report"):
     sources += sorted(f"../src/{layer}/{p.name}" for p in (ROOT / "src" / layer).glob("*.cpp"))
 

@@ -3,8 +3,9 @@
 
 A fenced block is run according to its language:
 
-  console  `$ ` starts a command (a line ending in a backslash continues it);
-           the lines up to the next command are what it prints, compared.
+  console  `$ ` starts a command (continued on lines that start with `> `, or
+           after a line ending in a backslash); the lines up to the next
+           command are what it prints, standard output and error, compared.
   sh       the commands run and must succeed; what they print is not shown.
   python   run with the built package; with `>>> ` prompts, as a doctest.
   r        run with the built package; `#> ` lines are what it prints, compared.
@@ -15,7 +16,8 @@ document's blocks run in order in one scratch folder of their own, which holds
 examples/ and build/ from the checkout, with the program on PATH.
 
 Expected and printed lines are compared one by one: a line `...` stands for
-any number of lines, `...` inside a line for any text, and a number shown in
+any number of lines, `...` inside a line for any text (a longer run of dots is
+text, as in a page's dotted leaders), and a number shown in
 the document equals the number printed rounded to the digits shown. A server
 address http://127.0.0.1:8080 is that of a server the examples are given,
 started on a free port.
@@ -75,9 +77,13 @@ def numbers_agree(shown, printed):
         p.quantize(quantum, rounding=decimal.ROUND_HALF_UP) == s
 
 
+# Three dots, not part of a longer run: a page's dotted leaders are text.
+ELLIPSIS = re.compile(r"(?<!\.)\.\.\.(?!\.)")
+
+
 def line_agrees(shown, printed):
-    if "..." in shown:
-        pattern = ".*".join(re.escape(part) for part in shown.split("..."))
+    if ELLIPSIS.search(shown):
+        pattern = ".*".join(re.escape(part) for part in ELLIPSIS.split(shown))
         return re.fullmatch(pattern, printed) is not None
     shown_numbers, printed_numbers = NUMBER.findall(shown), NUMBER.findall(printed)
     if NUMBER.sub("#", shown) != NUMBER.sub("#", printed):
@@ -140,9 +146,12 @@ class Runner:
             self.server.terminate()
             self.server.wait(timeout=10)
 
-    def run(self, args, cwd, stdin_text=None):
-        return subprocess.run(args, cwd=cwd, env=self.env, input=stdin_text, text=True,
-                              capture_output=True, timeout=TIMEOUT)
+    def run(self, args, cwd, merged=False):
+        """Runs args; with `merged`, standard error goes where standard output does,
+        in the order written."""
+        return subprocess.run(args, cwd=cwd, env=self.env, text=True, stdout=subprocess.PIPE,
+                              stderr=subprocess.STDOUT if merged else subprocess.PIPE,
+                              stdin=subprocess.DEVNULL, timeout=TIMEOUT)
 
     def console(self, block, cwd):
         """Each `$ ` command and the lines it prints."""
@@ -156,17 +165,19 @@ class Runner:
                 if command is not None:
                     steps.append((command, shown))
                 command, shown = line[2:], []
-                while command.endswith("\\") and i + 1 < len(lines):
+                while i + 1 < len(lines) and (command.endswith("\\") or
+                                              lines[i + 1].startswith("> ")):
                     i += 1
-                    command = command[:-1] + "\n" + lines[i]
+                    more = lines[i][2:] if lines[i].startswith("> ") else lines[i]
+                    command = command.removesuffix("\\") + "\n" + more
             elif command is not None:
                 shown.append(line)
             i += 1
         if command is not None:
             steps.append((command, shown))
         for command, shown in steps:
-            r = self.run(["bash", "-o", "pipefail", "-c", self.address(command)], cwd)
-            printed = (r.stdout + r.stderr).splitlines()
+            r = self.run(["bash", "-o", "pipefail", "-c", self.address(command)], cwd, merged=True)
+            printed = r.stdout.splitlines()
             if not output_agrees(shown, printed):
                 failures.append(f"{block.where()}: $ {command}\n" + difference(shown, printed))
         return failures

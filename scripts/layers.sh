@@ -2,8 +2,8 @@
 # The layers of src/ depend only on those before them:
 #   model/ (pure numerics) <- engine/ (computes) <- report/ (renders) <- cli/ (the program)
 # torvan.h, the library's public header, includes no project header; the
-# bindings in python/ and r/ include nothing of the project but torvan.h (and
-# their own headers beside them).
+# bindings in python/ and r/ include nothing of the project but torvan.h
+# (and their own headers, beside them).
 # Prints every include that breaks the rule and fails if there is one.
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -24,7 +24,6 @@ check() { # file layer
   local file=$1 layer=$2 target top
   while IFS= read -r target; do
     top=${target%%/*}
-    # A binding's own headers sit beside it.
     [ "$layer" = bindings ] && [ -f "$(dirname "$file")/$target" ] && continue
     if ! [[ " $(allowed "$layer") " == *" $top "* ]]; then
       echo "layers: $file includes \"$target\", which $layer/ may not use" >&2

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Installs the R package into BUILD/R-lib (BUILD defaults to build/): r/ is
 # copied to BUILD/r-pkg with the library's own sources added under src/lib,
-# so the repository keeps one copy of them. Skipped when nothing it is made of
+# so the repository keeps one copy of them; likewise the audit tests' table
+# of 2 x 2 tables, added under tests/testthat. Skipped when nothing it is made of
 # changed since the last install. With --tarball, also writes the source
 # package BUILD/torvan_VERSION.tar.gz (for R CMD check).
 set -euo pipefail
@@ -14,7 +15,8 @@ lib=$build/R-lib
 
 version=$(sed -n 's/^project(torvan VERSION \([0-9.]*\).*/\1/p' "$root/CMakeLists.txt")
 sources() {
-  (cd "$root" && find r src/model src/engine src/report src/torvan.h -type f | LC_ALL=C sort)
+  (cd "$root" && find r src/model src/engine src/report src/torvan.h tests/data/audit -type f |
+    LC_ALL=C sort)
 }
 stamp=$( (echo "$version" && cd "$root" && sources | xargs sha256sum) | sha256sum | cut -d' ' -f1)
 installed=$(cat "$lib/.torvan-stamp" 2>/dev/null || true)
@@ -32,6 +34,7 @@ for layer in model engine report; do
   mkdir -p "$pkg/src/lib/$layer"
   cp "$root/src/$layer"/*.h "$root/src/$layer"/*.cpp "$pkg/src/lib/$layer/"
 done
+cp "$root/tests/data/audit/tables.csv" "$pkg/tests/testthat/audit-tables.csv"
 sed -i "s/^Version: .*/Version: $version/" "$pkg/DESCRIPTION"
 Rscript -e "invisible(Rcpp::compileAttributes('$pkg'))"
 

@@ -19,10 +19,10 @@ group_packages() {
     program) echo cmake make g++ pkg-config libgsl-dev nlohmann-json3-dev libcpp-httplib-dev ;;
     # GoogleTest, Google Benchmark, and an SVG renderer that checks the charts.
     tests) echo libgtest-dev libbenchmark-dev librsvg2-bin ;;
-    # The extension's build, pandas and Dask, pytest, progress bars, and SciPy
-    # for the tests' independent truths.
+    # The extension's build, pandas and Dask, pytest, progress bars; SciPy
+    # and statsmodels, independent implementations the audit is tested against.
     python) echo python3-dev pybind11-dev python3-numpy python3-pandas python3-distributed \
-      python3-pytest python3-tqdm python3-scipy ;;
+      python3-pytest python3-tqdm python3-scipy python3-statsmodels ;;
     # R with Rcpp, its test framework, futures and progress for grids.
     r) echo r-base-dev r-cran-rcpp r-cran-testthat r-cran-future r-cran-future.apply \
       r-cran-progressr r-cran-processx r-cran-jsonlite r-cran-withr ;;

@@ -211,6 +211,140 @@ std::string json_error_text(const std::string &error, int indent);
 std::string json_text(const problem &p, const solve_options &opt, const figures &f,
                       const run_facts &facts, int indent);
 
+// ---------------------------------------------------------------------------
+// Audits of an observed selection (torvan audit): the usual adverse impact
+// statistics of one 2 x 2 table of applicants and hires, and the effect size
+// that top-down selection from that pool implies.
+
+// What was observed: N1 minority applicants of whom X were hired, N0
+// majority applicants of whom Y were hired.
+struct selection_counts {
+  int minority_applicants = 0; // N1
+  int minority_hires = 0;      // X
+  int majority_applicants = 0; // N0
+  int majority_hires = 0;      // Y
+};
+
+// The largest pool, N1 + N0, that an audit takes: the effect size's
+// likelihood comes from the direct method, whose accuracy is established up
+// to pools of this size.
+inline constexpr int max_audit_applicants = 100000;
+
+// Why the counts cannot be audited (a count negative, X > N1, Y > N0, no
+// applicant at all, more than max_audit_applicants, alpha not strictly
+// between 0 and 1), as the command line says it, or nothing when they can.
+std::optional<std::string> audit_refusal(const selection_counts &c, double alpha = 0.05);
+
+// A figure that may have no value; then `why` says why not, in words a page
+// can show ("nobody was hired").
+template <class T> struct maybe {
+  std::optional<T> value;
+  std::string why; // empty when there is a value
+};
+
+// The minority-majority difference in mean predictor score (in standard
+// deviations) that makes what was hired most probable when the best of the
+// pool are hired top-down: the maximum-likelihood value, the exact 1 - alpha
+// interval from the tails of the minority hires, and, for one selection, the
+// large-sample value Phi^-1(r1) - Phi^-1(r0). An unbounded end has no value.
+struct implied_esize {
+  maybe<double> mle;
+  maybe<double> lower;      // P(X' >= X) = alpha / 2 here
+  maybe<double> upper;      // P(X' <= X) = alpha / 2 here
+  maybe<double> probit;     // one selection only
+  int pool_evaluations = 0; // outcome distributions computed (counts the work)
+};
+
+struct selection_audit {
+  selection_counts counts;
+  double alpha = 0.05;
+  maybe<double> minority_rate; // r1 = X / N1
+  maybe<double> majority_rate; // r0 = Y / N0
+  double pooled_rate = 0.0;    // p = (X + Y) / (N1 + N0)
+  maybe<double> impact_ratio;  // r1 / r0, as practitioners quote it
+  maybe<double> ai;            // r0 / r1, this program's AI ratio
+  // The four-fifths rule, decided as the rules of a distribution decide it.
+  bool four_fifths = false;
+  bool four_fifths_one_person = false;
+  maybe<int> hires_to_pass; // fewest further minority hires (Y kept) after which it does not flag
+  double shortfall = 0.0;   // N1 (X + Y) / (N1 + N0) - X
+  // Two-proportion Z test with pooled variance; z < 0 when the minority's rate is lower.
+  maybe<double> z;
+  maybe<double> z_p_lower;
+  maybe<double> z_p_two_sided;
+  bool z_flags = false;
+  // Fisher's exact test: P(X' <= X), the tables no more probable than this
+  // one (relative tolerance 1e-7), and Lancaster's mid-P. With a single
+  // possible table (nobody or everybody hired, a group absent) each is 1,
+  // mid-P 1/2.
+  double fisher_p_lower = 1.0;
+  double fisher_p_two_sided = 1.0;
+  double fisher_p_mid = 0.5;
+  bool fisher_flags = false;
+  // The impact-ratio Z test of Morris & Lobsenz (2000) and their 1 - alpha
+  // interval for the impact ratio.
+  maybe<double> z_ir;
+  maybe<double> z_ir_p_lower;
+  bool z_ir_flags = false;
+  maybe<double> impact_ratio_lower;
+  maybe<double> impact_ratio_upper;
+  implied_esize esize;
+};
+
+// Audits counts that audit_refusal() accepts.
+selection_audit audit_selection(const selection_counts &c, double alpha = 0.05);
+
+// Several selections (years, sites, job groups) audited one by one and together.
+struct selection_event {
+  std::string name;
+  selection_counts counts;
+};
+
+// The Mantel-Haenszel common odds ratio (a minority applicant's odds of being
+// hired over a majority applicant's) with the Robins-Breslow-Greenland 1 -
+// alpha interval, and the Cochran-Mantel-Haenszel test without continuity
+// correction: statistic = z^2, chi-square with 1 degree of freedom; z < 0
+// when the minority is hired less often than the margins lead one to expect.
+struct mantel_haenszel {
+  maybe<double> odds_ratio;
+  maybe<double> odds_ratio_lower;
+  maybe<double> odds_ratio_upper;
+  maybe<double> statistic;
+  maybe<double> p_two_sided;
+  maybe<double> z;
+  maybe<double> p_lower;
+};
+
+struct events_audit {
+  double alpha = 0.05;
+  std::vector<selection_event> events;
+  std::vector<selection_audit> audits; // one per event, in order
+  mantel_haenszel mh;
+  // The esize of all events together: the sum of their log-likelihoods, and
+  // the tails of their total minority hires. No probit.
+  implied_esize common;
+  int events_informative = 0; // events whose outcome depends on esize
+  bool cancelled = false;     // stopped on request: nothing in it is meaningful
+};
+
+// Why the events cannot be audited: none given, or the first event whose
+// counts audit_refusal() refuses, as "event 3 (2019): ...", or nothing.
+std::optional<std::string> events_refusal(const std::vector<selection_event> &events,
+                                          double alpha = 0.05);
+
+// Audits events that events_refusal() accepts. When `cancel` is given and
+// set (from any thread) the work stops between pool evaluations and the
+// result is marked cancelled.
+events_audit audit_events(const std::vector<selection_event> &events, double alpha = 0.05,
+                          const std::atomic<bool> *cancel = nullptr);
+
+// The command line's JSON documents (indent as for json_text) and its text
+// pages, every line within 80 columns.
+std::string audit_json_text(const selection_audit &a, int indent);
+std::string events_json_text(const events_audit &e, int indent);
+std::string audit_page_text(const selection_audit &a);
+std::string events_page_text(const events_audit &e);
+
 // Planning: every rule's probability of flagging the minority, exactly, as the
 // applicant pool grows over a range of sizes, and the sizes at which each
 // reaches a target. Each row is the single problem of that size, its figures

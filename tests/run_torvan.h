@@ -8,6 +8,7 @@
 #include <fstream>
 #include <sstream>
 #include <string>
+#include <vector>
 
 struct run_result {
   std::string out, err;
@@ -19,6 +20,15 @@ inline std::string slurp(const std::filesystem::path &p) {
   std::ostringstream s;
   s << in.rdbuf();
   return s.str();
+}
+
+// The lines of a text, without their line ends.
+inline std::vector<std::string> lines_of(const std::string &text) {
+  std::vector<std::string> out;
+  std::istringstream in(text);
+  for (std::string l; std::getline(in, l);)
+    out.push_back(l);
+  return out;
 }
 
 // `args` go to the command line as they stand; `stdout_to` replaces the

@@ -8,7 +8,7 @@
 #include <string>
 #include <thread>
 
-#include "interruptible.h"
+#include "interrupt.h"
 #include "torvan.h"
 
 namespace {

@@ -11,7 +11,7 @@
 #include <thread>
 #include <vector>
 
-#include "interruptible.h"
+#include "interrupt.h"
 #include "torvan.h"
 
 namespace {

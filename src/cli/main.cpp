@@ -15,6 +15,7 @@
 
 #include <gsl/gsl_version.h>
 
+#include "cli/audit_command.h"
 #include "cli/batch.h"
 #include "cli/clock.h"
 #include "cli/options.h"
@@ -196,6 +197,8 @@ int run_single(const options &o, int threads) {
 int main(int argc, char **argv) {
   if (argc > 1 && std::string(argv[1]) == "serve")
     return run_serve(std::vector<std::string>(argv + 2, argv + argc));
+  if (argc > 1 && std::string(argv[1]) == "audit")
+    return run_audit(std::vector<std::string>(argv + 2, argv + argc));
   if (argc > 1 && std::string(argv[1]) == "plan")
     return run_plan_command(std::vector<std::string>(argv + 2, argv + argc), stdout, stderr);
   const options o = parse_options(std::vector<std::string>(argv + 1, argv + argc));

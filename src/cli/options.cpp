@@ -130,6 +130,8 @@ std::string usage() {
               [--threads N] [--rows all|none] < problems
        torvan plan --esize D ... --ntot A:B   (see torvan plan --help)
        torvan serve [--host H] [--port P] [--threads N] [--queue N] [--max-ntot N]
+       torvan audit [--alpha A] [--format text|json] N1 X N0 Y | --events FILE
+              (observed counts; see torvan audit --help)
        torvan --help | --version
 
 Computes the exact sampling distribution of the adverse impact (AI) ratio

@@ -100,7 +100,7 @@ std::string plan_svg(const plan_options &opt, const plan_result &r) {
     const double y = y_of(k * 0.2);
     if (k > 0) g.line(L, y, R, y, grid);
     g.line(L - 5, y, L, y, "stroke=\"black\"");
-    g.text(L - 8, y + 4, "end", fixed(k * 0.2, 1));
+    g.text(L - 8, y + 4, "end", fixed_digits(k * 0.2, 1));
   }
   g.line(L, T, L, B, "stroke=\"black\"");
   g.line(L, B, R, B, "stroke=\"black\"");

@@ -19,7 +19,7 @@ constexpr const char *spike_colour = "#1f5fa8", *cdf_colour = "#d9480f";
 // A probability in text: six decimals, or three significant digits when that
 // would print as zero.
 std::string prob_text(double p) {
-  return p == 0 || p >= 1e-4 ? fixed(p, 6) : sci(p, 2);
+  return p == 0 || p >= 1e-4 ? fixed_digits(p, 6) : sci(p, 2);
 }
 
 // The AI axis: linear over [0, hi], or log10 over [lo, hi] with an optional
@@ -136,7 +136,8 @@ std::string distribution_svg(const plot_input &in) {
   for (int k = 0; k <= 5; ++k) {
     double y = yc(k * 0.2);
     g.line(R, y, R + 5, y, "stroke=\"black\"");
-    g.text(R + 8, y + 4, "start", fixed(k * 0.2, 1), std::string(" fill=\"") + cdf_colour + "\"");
+    g.text(R + 8, y + 4, "start", fixed_digits(k * 0.2, 1),
+           std::string(" fill=\"") + cdf_colour + "\"");
   }
   g.line(L, T, L, B, "stroke=\"black\"");
   g.line(R, T, R, B, "stroke=\"black\"");

@@ -1,30 +1,12 @@
 // The summary page.
 #include "report/summary.h"
 
-#include <algorithm>
-#include <cmath>
 #include <cstdio>
 
+#include "report/page.h"
 #include "report/rule_names.h"
 
 namespace {
-
-// One "label .... value" line: the label padded with dots to column 56, the
-// value right-aligned in the 24 columns after it.
-std::string line(const std::string &label, const std::string &value) {
-  std::string out = "  " + label + ' ';
-  out.resize(std::max<std::size_t>(out.size(), 56), '.');
-  char buf[32];
-  std::snprintf(buf, sizeof buf, "%24s", value.c_str());
-  return out + buf + '\n';
-}
-
-std::string fixed(double v, int decimals) {
-  if (std::isnan(v)) return "undefined";
-  char buf[48];
-  std::snprintf(buf, sizeof buf, "%.*f", decimals, v);
-  return buf;
-}
 
 std::string prob(double v) {
   return fixed(v, 12);
@@ -50,20 +32,20 @@ std::string distribution_part(const figures &f) {
   const ai_summary &m = f.summary;
   const audit &a = f.adverse_impact;
   std::string out = "\nAI ratio = majority selection rate / minority selection rate\n";
-  out += line("mean", fixed(m.mean, 6));
-  out += line("variance", fixed(m.var, 6));
-  out += line("standard deviation", fixed(m.sd, 6));
-  out += line("P(ratio undefined)", prob(m.p_undefined));
-  out += line("  no minority hired", prob(a.undefined_no_minority_hired));
-  out += line("  a group absent from the pool", prob(a.undefined_group_absent));
+  out += dotted_line("mean", fixed(m.mean, 6));
+  out += dotted_line("variance", fixed(m.var, 6));
+  out += dotted_line("standard deviation", fixed(m.sd, 6));
+  out += dotted_line("P(ratio undefined)", prob(m.p_undefined));
+  out += dotted_line("  no minority hired", prob(a.undefined_no_minority_hired));
+  out += dotted_line("  a group absent from the pool", prob(a.undefined_group_absent));
   out += "Percentiles of the defined ratio\n       5th      25th      50th      75th      95th\n";
   for (const double q : {m.p5, m.p25, m.p50, m.p75, m.p95}) {
     const std::string v = fixed(q, 4);
     out += std::string(v.size() < 10 ? 10 - v.size() : 0, ' ') + v;
   }
   out += '\n';
-  out += line("P(AI > 1.25): minority rate below 4/5 of majority's", prob(m.p_above));
-  out += line("P(AI < 0.8): majority rate below 4/5 of minority's", prob(m.p_below));
+  out += dotted_line("P(AI > 1.25): minority rate below 4/5 of majority's", prob(m.p_above));
+  out += dotted_line("P(AI < 0.8): majority rate below 4/5 of minority's", prob(m.p_below));
   return out;
 }
 
@@ -73,10 +55,10 @@ std::string rules_part(const audit &a) {
   std::snprintf(alpha, sizeof alpha, "(alpha = %g for the significance tests)\n", a.alpha);
   out += alpha;
   for (const std::string &rule : flagging_rules())
-    out += line(rule_title(rule), prob(rule_probability(a, rule)));
-  out += line("four-fifths rule but not Z test", prob(a.four_fifths_not_z));
-  out += line("Z test but not four-fifths rule", prob(a.z_not_four_fifths));
-  out += line("no comparison (none or all hired, a group absent)", prob(a.no_comparison));
+    out += dotted_line(rule_title(rule), prob(rule_probability(a, rule)));
+  out += dotted_line("four-fifths rule but not Z test", prob(a.four_fifths_not_z));
+  out += dotted_line("Z test but not four-fifths rule", prob(a.z_not_four_fifths));
+  out += dotted_line("no comparison (none or all hired, a group absent)", prob(a.no_comparison));
   return out;
 }
 

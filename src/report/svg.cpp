@@ -5,7 +5,7 @@
 #include <charconv>
 #include <cmath>
 
-std::string fixed(double v, int decimals) {
+std::string fixed_digits(double v, int decimals) {
   char buf[512]; // enough for any finite double in fixed notation with <= 20 decimals
   auto r = std::to_chars(buf, buf + sizeof buf, v, std::chars_format::fixed, decimals);
   return std::string(buf, r.ptr);
@@ -21,7 +21,7 @@ std::string shortest(double v) {
   return std::string(buf, r.ptr);
 }
 std::string px(double v) {
-  return fixed(v, 1);
+  return fixed_digits(v, 1);
 }
 
 void append(std::string &s, std::initializer_list<std::string_view> parts) {
@@ -60,7 +60,7 @@ double nice_step(double raw) {
 
 std::string tick_label(double v, double step) {
   if (step < 1e-4) return v == 0 ? "0" : sci(v, 0);
-  return fixed(v, std::max(0, -static_cast<int>(std::floor(std::log10(step) + 1e-9))));
+  return fixed_digits(v, std::max(0, -static_cast<int>(std::floor(std::log10(step) + 1e-9))));
 }
 
 std::vector<tick> decade_ticks(double lo, double hi, const std::function<double(double)> &map) {
@@ -72,7 +72,8 @@ std::vector<tick> decade_ticks(double lo, double hi, const std::function<double(
   const bool minor = e1 - e0 <= 6, label_2_5 = e1 - e0 <= 4;
   for (int e = e0; e <= e1; ++e) {
     double d = std::pow(10.0, e);
-    std::string text = e >= -4 && e <= 5 ? fixed(d, std::max(0, -e)) : "1e" + std::to_string(e);
+    std::string text =
+        e >= -4 && e <= 5 ? fixed_digits(d, std::max(0, -e)) : "1e" + std::to_string(e);
     if ((e - e0) % every == 0) t.push_back({map(d), text});
     for (int m = 2; m <= 9 && e < e1 && minor; ++m) {
       bool named = label_2_5 && (m == 2 || m == 5);

@@ -10,10 +10,10 @@
 // never consults the locale), text escaped for XML, axis ticks, and a
 // document that lines and text are appended to.
 
-std::string fixed(double v, int decimals); // fixed notation, at most 20 decimals
-std::string sci(double v, int decimals);   // scientific notation
-std::string shortest(double v);            // the shortest form that reads back as v
-std::string px(double v);                  // a coordinate: one decimal
+std::string fixed_digits(double v, int decimals); // fixed notation, at most 20 decimals
+std::string sci(double v, int decimals);          // scientific notation
+std::string shortest(double v);                   // the shortest form that reads back as v
+std::string px(double v);                         // a coordinate: one decimal
 std::string xml_escape(const std::string &s);
 
 // Appends in place; also keeps GCC 12 from a false -Wrestrict on "literal" + std::string&&.

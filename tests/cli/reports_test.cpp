@@ -17,18 +17,10 @@ namespace {
 
 const fs::path reports = fs::path(TORVAN_TEST_DATA) / "reports";
 
-std::vector<std::string> lines(const std::string &text) {
-  std::vector<std::string> out;
-  std::istringstream in(text);
-  for (std::string l; std::getline(in, l);)
-    out.push_back(l);
-  return out;
-}
-
 // Lines to compare: banner lines 11, 14 and 15 dropped, the CPU seconds blanked.
 std::vector<std::string> comparable(const std::string &text) {
   std::vector<std::string> out;
-  const auto all = lines(text);
+  const auto all = lines_of(text);
   for (std::size_t i = 0; i < all.size(); ++i) {
     if (i == 10 || i == 13 || i == 14) continue;
     const std::string cpu = "CPU TIME IN SECONDS ";

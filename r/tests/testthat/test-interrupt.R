@@ -1,13 +1,3 @@
-# The output of process p until it matches pattern, or until `seconds` pass.
-read_until <- function(p, pattern, seconds, out = "") {
-  end <- Sys.time() + seconds
-  while (!grepl(pattern, out) && Sys.time() < end && p$is_alive()) {
-    p$poll_io(100)
-    out <- paste0(out, p$read_output())
-  }
-  paste0(out, p$read_output())
-}
-
 test_that("an interrupt stops ai_distribution, ai_grid and ai_plan within a second", {
   skip_if_not_installed("processx")
   # A child session computes, one after the other, a nested problem of about

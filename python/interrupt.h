@@ -1,7 +1,7 @@
 #pragma once
-// Long computations called from Python: on a thread of their own, while the
-// calling thread stays responsive to Ctrl-C; or, for a grid's cells, on the
-// calling thread, stopped by a token. Shared by the extension's files.
+
+// Computing without holding the interpreter while staying responsive to
+// Ctrl-C: shared by the compiled modules of the package.
 #include <atomic>
 #include <chrono>
 #include <functional>
@@ -14,12 +14,6 @@
 // of taking the interpreter's lock.
 inline constexpr std::chrono::milliseconds wait_slice{50};
 
-// A request to stop, shared by the computations of a grid: the thread that
-// waits for the grid sets it, and every computation given it stops.
-struct cancel_token {
-  std::atomic<bool> flag{false};
-};
-
 // Runs work(stop) on a thread of its own while the calling thread, without
 // the interpreter, waits for it in short slices; between slices, holding the
 // interpreter, it lets Python run its signal handlers and then calls tick().
@@ -30,25 +24,32 @@ struct cancel_token {
 // the holder of `stop` is the one to set it.
 template <class F>
 auto run_interruptibly(std::atomic<bool> &stop, F work, const std::function<void()> &tick = {}) {
+  namespace py = pybind11;
   auto done = std::async(std::launch::async, [&] { return work(stop); });
   try {
     for (;;) {
       {
-        const pybind11::gil_scoped_release unlocked;
+        const py::gil_scoped_release unlocked;
         if (done.wait_for(wait_slice) == std::future_status::ready) break;
       }
-      if (PyErr_CheckSignals() != 0) throw pybind11::error_already_set();
+      if (PyErr_CheckSignals() != 0) throw py::error_already_set();
       if (tick) tick();
     }
   } catch (...) {
     stop = true;
-    const pybind11::gil_scoped_release unlocked;
+    const py::gil_scoped_release unlocked;
     done.wait();
     throw;
   }
   if (tick) tick();
   return done.get();
 }
+
+// A request to stop, shared by the computations of a grid: the thread that
+// waits for the grid sets it, and every computation given it stops.
+struct cancel_token {
+  std::atomic<bool> flag{false};
+};
 
 // Runs work(stop, progress). Without a token it waits interruptibly: Ctrl-C
 // stops it, and progress(done, total), when given, is called on the calling
@@ -57,13 +58,14 @@ auto run_interruptibly(std::atomic<bool> &stop, F work, const std::function<void
 // without the cost of a thread of its own, and only the token's holder stops it.
 template <class F>
 void run_computation(F work, const pybind11::object &progress, cancel_token *token) {
+  namespace py = pybind11;
   std::atomic<int> done{0}, total{0};
   const auto count = [&](int d, int t) {
     done = d;
     total = t;
   };
   if (token) {
-    const pybind11::gil_scoped_release unlocked;
+    const py::gil_scoped_release unlocked;
     work(token->flag, count);
     return;
   }

@@ -1,6 +1,7 @@
 #pragma once
-// Long computations called from R: on a thread of their own, while R's
-// thread waits and looks for the user's interrupt.
+
+// Computing on a thread of its own while R's thread stays responsive to the
+// user's interrupt: shared by the package's compiled files.
 #include <Rcpp.h>
 
 #include <atomic>
@@ -9,11 +10,12 @@
 #include <future>
 
 // Runs work(stop) on a thread of its own while R's thread waits for it in
-// slices of 50 ms, looking for the user's interrupt and calling tick() between
-// them. On an interrupt, stop is set and the work waited for - the library
-// looks at the flag between pools and between outcomes, so it comes back
-// within milliseconds - before the interrupt goes on to R: no thread is left
-// computing. The work must not touch R; only R's thread does, tick included.
+// slices of 50 ms, looking for the user's interrupt and calling tick(), when
+// given, between them. On an interrupt, stop is set and the work waited for -
+// the library looks at the flag between pools and between outcomes, so it
+// comes back within milliseconds - before the interrupt goes on to R: no
+// thread is left computing. The work must not touch R; only R's thread does,
+// tick included.
 template <class F> auto run_interruptibly(F work, const std::function<void()> &tick = {}) {
   std::atomic<bool> stop{false};
   auto done = std::async(std::launch::async, [&] { return work(stop); });

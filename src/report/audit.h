@@ -1,0 +1,16 @@
+#pragma once
+
+#include <nlohmann/json.hpp>
+
+#include "torvan.h"
+
+// The audit's documents (torvan audit): one JSON document and one text page
+// for a selection, and for several events. A figure without a value is null
+// in JSON, with a string "<name>_reason" beside it; the page says why.
+
+nlohmann::ordered_json audit_json(const selection_audit &a);
+nlohmann::ordered_json events_json(const events_audit &e);
+
+// Within 80 columns.
+std::string audit_page(const selection_audit &a);
+std::string events_page(const events_audit &e);
