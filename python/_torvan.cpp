@@ -22,12 +22,6 @@ namespace py = pybind11;
 
 namespace {
 
-// A request to stop, shared by the computations of a grid: the thread that
-// waits for the grid sets it, and every computation given it stops.
-struct cancel_token {
-  std::atomic<bool> flag{false};
-};
-
 // A computed problem with what its document states about the run.
 struct computed {
   problem p;
@@ -81,33 +75,6 @@ solve_options options_of(const std::string &method, std::optional<int> minority,
   opt.threads =
       threads.value_or(static_cast<int>(std::max(1u, std::thread::hardware_concurrency())));
   return opt;
-}
-
-// Runs work(stop, progress). Without a token it waits interruptibly: Ctrl-C
-// stops it, and progress(done, total), when given, is called on the calling
-// thread as pools are finished. With a token - a grid's cells on pool
-// threads, which signals never reach - it computes on the calling thread,
-// without the cost of a thread of its own, and only the token's holder stops it.
-template <class F> void run_computation(F work, const py::object &progress, cancel_token *token) {
-  std::atomic<int> done{0}, total{0};
-  const auto count = [&](int d, int t) {
-    done = d;
-    total = t;
-  };
-  if (token) {
-    const py::gil_scoped_release unlocked;
-    work(token->flag, count);
-    return;
-  }
-  int shown = -1;
-  const auto tick = [&] {
-    if (progress.is_none() || done == shown) return;
-    shown = done;
-    progress(shown, total.load());
-  };
-  std::atomic<bool> stop{false};
-  run_interruptibly(
-      stop, [&](const std::atomic<bool> &s) { work(s, count); }, tick);
 }
 
 // The same options, stopped by `stop` and counting pools into `progress`.
@@ -310,6 +277,7 @@ computed from_state(const py::dict &d) {
 } // namespace
 
 void bind_audit(py::module_ &m); // _audit.cpp
+void bind_plan(py::module_ &m);  // _plan.cpp
 
 PYBIND11_MODULE(_torvan, m) {
   m.doc() = "The TORVAN library's public interface, as the torvan package uses it.";
@@ -398,4 +366,5 @@ PYBIND11_MODULE(_torvan, m) {
       .def(py::pickle(&state_of, &from_state));
 
   bind_audit(m);
+  bind_plan(m);
 }

@@ -44,3 +44,38 @@ auto run_interruptibly(std::atomic<bool> &stop, F work, const std::function<void
   if (tick) tick();
   return done.get();
 }
+
+// A request to stop, shared by the computations of a grid: the thread that
+// waits for the grid sets it, and every computation given it stops.
+struct cancel_token {
+  std::atomic<bool> flag{false};
+};
+
+// Runs work(stop, progress). Without a token it waits interruptibly: Ctrl-C
+// stops it, and progress(done, total), when given, is called on the calling
+// thread as pools are finished. With a token - a grid's cells on pool
+// threads, which signals never reach - it computes on the calling thread,
+// without the cost of a thread of its own, and only the token's holder stops it.
+template <class F>
+void run_computation(F work, const pybind11::object &progress, cancel_token *token) {
+  namespace py = pybind11;
+  std::atomic<int> done{0}, total{0};
+  const auto count = [&](int d, int t) {
+    done = d;
+    total = t;
+  };
+  if (token) {
+    const py::gil_scoped_release unlocked;
+    work(token->flag, count);
+    return;
+  }
+  int shown = -1;
+  const auto tick = [&] {
+    if (progress.is_none() || done == shown) return;
+    shown = done;
+    progress(shown, total.load());
+  };
+  std::atomic<bool> stop{false};
+  run_interruptibly(
+      stop, [&](const std::atomic<bool> &s) { work(s, count); }, tick);
+}

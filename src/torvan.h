@@ -344,3 +344,89 @@ std::string audit_json_text(const selection_audit &a, int indent);
 std::string events_json_text(const events_audit &e, int indent);
 std::string audit_page_text(const selection_audit &a);
 std::string events_page_text(const events_audit &e);
+
+// Planning: every rule's probability of flagging the minority, exactly, as the
+// applicant pool grows over a range of sizes, and the sizes at which each
+// reaches a target. Each row is the single problem of that size, its figures
+// those of solve_figures, bit for bit. At esize 0 they are the rules' rates
+// of false positives.
+struct ntot_range {
+  int from = 0;
+  int to = 0;
+  int step = 1;
+};
+
+struct plan_options {
+  std::optional<double> esize;           // required
+  std::optional<double> prop;            // binomial pools ...
+  std::optional<double> minority_share;  // ... or known ones of round(S ntot) minority applicants
+  std::optional<double> selection_ratio; // nhire = max(1, round(R ntot)) ...
+  std::optional<int> nhire;              // ... or fixed
+  std::optional<ntot_range> ntot;        // required
+  double alpha = 0.05;
+  double target = 0.8;
+  std::vector<std::string> rules; // by their JSON names; empty: every rule
+  ai_method method = ai_method::direct;
+  int threads = 1; // rows computed at once, and pools within a row when rows are few
+  // Called on the calling thread: rows finished so far, rows in all.
+  std::function<void(int done, int total)> progress;
+  // When given and set (from any thread), no further row is started and the
+  // plan is marked cancelled.
+  const std::atomic<bool> *cancel = nullptr;
+};
+
+// The rules that flag adverse impact against the minority, as the JSON
+// documents name them: four_fifths, four_fifths_one_person, z_test,
+// fisher_exact, z_ir, four_fifths_and_z.
+std::vector<std::string> flagging_rules();
+// The probability of the rule named `rule` in a; std::invalid_argument when
+// it is not one of flagging_rules().
+double rule_probability(const audit &a, const std::string &rule);
+
+// Why a plan cannot be computed, in the words the command line prints
+// (esize missing or not finite; neither or both of prop and minority_share,
+// or either outside its range; likewise selection_ratio and nhire; ntot
+// missing, starting below 2, running backwards or with a step below 1; alpha
+// or target outside (0, 1); an unknown rule), or nothing when it can.
+std::optional<std::string> plan_refusal(const plan_options &opt);
+
+// One size of the range. A problem the library refuses (say nhire above ntot
+// with a fixed nhire) is not computed and says why; one that gave up says so.
+struct plan_row {
+  int ntot = 0;
+  int nhire = 0;
+  int minority = -1;              // known pools: the minority applicants; -1: binomial pools
+  double expected_minority = 0.0; // prop ntot, or the known count
+  std::string error;              // empty: computed, the figures below hold
+  // The rules' probabilities, P(AI > 1.25) and P(undefined), the status and
+  // the events; by the direct method the moments and percentiles are not
+  // computed (NaN).
+  figures f;
+};
+bool row_computed(const plan_row &r);
+
+// For one rule, the smallest ntot of the range whose probability reaches the
+// target, and the smallest from which it stays at or above it to the end of
+// the range (the discrete tests saw-tooth, so the two differ); nothing when
+// not reached in the range. A row not computed reaches nothing.
+struct plan_found {
+  std::string rule;
+  std::optional<int> first;
+  std::optional<int> stays;
+};
+
+struct plan_result {
+  std::vector<plan_row> rows;    // one per size, ascending
+  std::vector<plan_found> found; // one per rule asked for, in the order of flagging_rules()
+  bool cancelled = false;        // rows are then missing: nothing to read off
+};
+
+// The rules a plan reports: those asked for, in the order of flagging_rules().
+std::vector<std::string> plan_rules(const plan_options &opt);
+
+// Computes a plan that plan_refusal() accepts.
+plan_result solve_plan(const plan_options &opt);
+
+// The JSON document the command line writes for a computed plan.
+std::string plan_json_text(const plan_options &opt, const plan_result &r, const run_facts &facts,
+                           int indent);

@@ -6,7 +6,8 @@ minority's when the `nhire` best of `ntot` applicants are hired top-down.
 local threads or on a Dask cluster. :func:`audit` looks back at what was
 hired: the usual adverse impact statistics of the counts and the effect size
 that top-down selection implies; :func:`audit_events` does so for several
-events and all of them together. The numbers come from the same C++
+events and all of them together. :func:`plan` follows every rule's
+probability as the pool grows. The numbers come from the same C++
 library as the ``torvan`` command line, and agree with it to the last bit.
 """
 
@@ -14,10 +15,13 @@ from . import _torvan
 from ._audit import Audit, EventsAudit, audit, audit_events
 from ._distribution import Distribution, distribution
 from ._grid import grid
+from ._plan import Plan, plan
 
 __version__ = _torvan.version
 #: Names accepted by the ``method`` argument.
 methods = _torvan.methods
+#: Names accepted by the ``rule`` argument of :func:`plan`, as the JSON documents name the rules.
+flagging_rules = tuple(_torvan.flagging_rules)
 
-__all__ = ["Audit", "Distribution", "EventsAudit", "audit", "audit_events", "distribution", "grid",
-           "methods"]
+__all__ = ["Audit", "Distribution", "EventsAudit", "Plan", "audit", "audit_events", "distribution",
+           "flagging_rules", "grid", "methods", "plan"]

@@ -6,25 +6,29 @@
 
 #include <atomic>
 #include <chrono>
+#include <functional>
 #include <future>
 
 // Runs work(stop) on a thread of its own while R's thread waits for it in
-// slices of 50 ms, looking for the user's interrupt between them. On an
-// interrupt, stop is set and the work waited for - the library looks at the
-// flag between pools and between outcomes, so it comes back within
-// milliseconds - before the interrupt goes on to R: no thread is left
-// computing. The work must not touch R; only R's thread does.
-template <class F> auto run_interruptibly(F work) {
+// slices of 50 ms, looking for the user's interrupt and calling tick(), when
+// given, between them. On an interrupt, stop is set and the work waited for -
+// the library looks at the flag between pools and between outcomes, so it
+// comes back within milliseconds - before the interrupt goes on to R: no
+// thread is left computing. The work must not touch R; only R's thread does,
+// tick included.
+template <class F> auto run_interruptibly(F work, const std::function<void()> &tick = {}) {
   std::atomic<bool> stop{false};
   auto done = std::async(std::launch::async, [&] { return work(stop); });
   while (done.wait_for(std::chrono::milliseconds(50)) != std::future_status::ready) {
     try {
       Rcpp::checkUserInterrupt();
+      if (tick) tick();
     } catch (...) {
       stop = true;
       done.wait();
       throw;
     }
   }
+  if (tick) tick();
   return done.get();
 }

@@ -19,6 +19,7 @@
 #include "cli/batch.h"
 #include "cli/clock.h"
 #include "cli/options.h"
+#include "cli/plan_command.h"
 #include "cli/progress.h"
 #include "cli/reader.h"
 #include "cli/serve.h"
@@ -198,6 +199,8 @@ int main(int argc, char **argv) {
     return run_serve(std::vector<std::string>(argv + 2, argv + argc));
   if (argc > 1 && std::string(argv[1]) == "audit")
     return run_audit(std::vector<std::string>(argv + 2, argv + argc));
+  if (argc > 1 && std::string(argv[1]) == "plan")
+    return run_plan_command(std::vector<std::string>(argv + 2, argv + argc), stdout, stderr);
   const options o = parse_options(std::vector<std::string>(argv + 1, argv + argc));
   if (!o.error.empty()) {
     put_err("torvan: " + o.error + " (see torvan --help)\n");

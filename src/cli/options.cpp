@@ -128,6 +128,7 @@ std::string usage() {
               [--alpha A] [--threads N] [--rows all|none] [--plot FILE.svg] < problem
        torvan --batch [--method nested|direct] [--minority N] [--alpha A]
               [--threads N] [--rows all|none] < problems
+       torvan plan --esize D ... --ntot A:B   (see torvan plan --help)
        torvan serve [--host H] [--port P] [--threads N] [--queue N] [--max-ntot N]
        torvan audit [--alpha A] [--format text|json] N1 X N0 Y | --events FILE
               (observed counts; see torvan audit --help)
@@ -164,7 +165,7 @@ Methods (the same table and outputs; the digits are the method's):
                  probability to 1e-11 relative (or 1e-16 absolute), the
                  cumulative column to 1e-12, any esize, and hundreds of
                  times faster (200 50 -0.5 0.3 on one core: 11 s nested,
-                 0.010 s direct). Use it for large pools, grids and research
+                 0.004 s direct). Use it for large pools, grids and research
                  figures; use nested to reproduce classic reports.
 
 Adverse impact rules (probability that each flags the minority; an outcome

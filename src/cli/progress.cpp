@@ -21,8 +21,8 @@ void clock_text(char *buf, std::size_t size, double seconds) {
 
 } // namespace
 
-progress_line::progress_line(std::FILE *term)
-    : term_(term), active_(isatty(fileno(term)) != 0), start_(wall_seconds()) {}
+progress_line::progress_line(std::FILE *term, const char *unit)
+    : term_(term), unit_(unit), active_(isatty(fileno(term)) != 0), start_(wall_seconds()) {}
 
 void progress_line::update(int done, int total) {
   const double now = wall_seconds();
@@ -34,7 +34,7 @@ void progress_line::update(int done, int total) {
   char used[32], left[32] = "?";
   clock_text(used, sizeof used, elapsed);
   if (done > 0) clock_text(left, sizeof left, elapsed * (total - done) / done);
-  std::fprintf(term_, "\r\033[Ktorvan: %d of %d pools, %s elapsed, about %s left", done, total,
+  std::fprintf(term_, "\r\033[Ktorvan: %d of %d %s, %s elapsed, about %s left", done, total, unit_,
                used, left);
   std::fflush(term_);
   shown_ = true;

@@ -2,11 +2,12 @@
 
 #include <cstdio>
 
-// One self-updating line on a terminal: pools done, elapsed time, time left.
-// Silent when the stream is not a terminal; never touches standard output.
+// One self-updating line on a terminal: pools (or another unit) done,
+// elapsed time, time left. Silent when the stream is not a terminal; never
+// touches standard output.
 class progress_line {
 public:
-  explicit progress_line(std::FILE *term);
+  explicit progress_line(std::FILE *term, const char *unit = "pools");
   ~progress_line() { erase(); }
   progress_line(const progress_line &) = delete;
   progress_line &operator=(const progress_line &) = delete;
@@ -18,6 +19,7 @@ public:
 
 private:
   std::FILE *term_;
+  const char *unit_;
   bool active_;
   bool shown_ = false;
   double start_;

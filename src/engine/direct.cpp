@@ -13,16 +13,17 @@
 // Consecutive G differ by a fixed factor times q = S1 F0 / (F1 S0):
 //   G(x + 1) / G(x) = R(x) q,  R(x) = (n1 - x)(h - x) / ((x + 1)(n0 - h + x + 1)).
 // R falls with x, so G rises to one mode and falls after it. At each t the
-// mode is found from ln R + ln q, G there is taken from its logarithm (Loader's
-// form keeps it accurate for pools of thousands), and the recurrence runs from
-// it outwards: one exponential for q whatever the number of outcomes, and no
-// term is ever formed from an underflowed start. Once G falls below 1e-50 it
-// and all beyond it are left 0: with hazard rates below 100 and h below 1e5
-// such a density is under 1e-43, far below any outcome's tolerance.
+// mode is the first x with R(x) q < 1, G there is taken from its logarithm
+// (Loader's form keeps it accurate for pools of thousands), and the
+// recurrence runs from it outwards: one exponential for q whatever the number
+// of outcomes, and no term is ever formed from an underflowed start. Once G
+// falls below 1e-30 it and all beyond it are left 0: with hazard rates below
+// 100 and h below 1e5 such a density is under 1e-23, and what it leaves out
+// of an outcome over a score range below 100 wide under 1e-21, far below the
+// 1e-17 that every outcome's tolerance allows.
 #include "engine/direct.h"
 
 #include <algorithm>
-#include <climits>
 #include <cmath>
 #include <cstddef>
 #include <span>
@@ -30,106 +31,102 @@
 
 #include "model/lnbinom.h"
 #include "model/normal_tails.h"
-#include "model/vquad.h"
+#include "model/trapezoid.h"
 
 namespace {
 
-constexpr double negligible = 1e-50;                  // G below this counts as 0
-constexpr double ln_negligible = -115.12925464970229; // ln 1e-50
-constexpr double ln_tail_mass = -48.35428695287496;   // ln 1e-21, see score_range
+constexpr double negligible = 1e-30;                 // G below this counts as 0
+constexpr double ln_negligible = -69.07755278982137; // ln 1e-30
+constexpr double ln_tail_mass = -48.35428695287496;  // ln 1e-21, see score_range
 // Both tail bounds are below 1e-21 this far beyond the means (for pools below
 // 1e5): the bisection starts from there.
 constexpr double score_reach = 40.0;
-// Nodes, evenly spread over the score range, that find the outcomes to
-// integrate before the integrator's own nodes widen them if need be.
-constexpr int scan_nodes = 64;
 
 // 1e-13 relative leaves a wide margin under the 1e-12 that sums of outcomes
-// need. Twelve-point rules on four first panels met it on every pool tried
-// with the fewest integrand calls (about 240 to 370 per pool).
-constexpr vquad_options quadrature{
-    .epsrel = 1e-13, .epsabs = 1e-17, .order = 12, .first_panels = 4, .panel_limit = 400};
+// need. The first step is 1 / sqrt(n1 + n0) (see direct_outcomes_kept), at
+// least 16 intervals across the score range.
+constexpr trapezoid_options quadrature{
+    .epsrel = 1e-13, .epsabs = 1e-17, .intervals = 16, .halvings = 10};
 
 // The pool's constants: ratio factors R(x) for x = xlo .. xhi - 1 (index x - xlo).
 struct pool {
   int n1, n0, h, xlo, xhi;
   double esize;
-  std::vector<double> ln_ratio, up, down; // ln R, R, 1 / R
-};
-
-// The outcomes x = lo ... hi that are integrated, and the outcomes that the
-// densities reached, those above the negligible level, at the nodes seen.
-struct window {
-  int lo, hi;
-};
-struct reach {
-  int lo = INT_MAX, hi = INT_MIN;
-  void add(int x) {
-    lo = std::min(lo, x);
-    hi = std::max(hi, x);
-  }
-  bool within(window w) const { return lo > hi || (w.lo <= lo && hi <= w.hi); }
+  binom_trials b1, b0;          // of the minority's and the majority's binomial factors
+  double ln_n1, ln_n0;          // for the tail bounds
+  std::vector<double> up, down; // R, 1 / R
 };
 
 pool make_pool(int n1, int n0, int h, double esize) {
-  pool p{n1, n0, h, std::max(0, h - n0), std::min(h, n1), esize, {}, {}, {}};
+  pool p{n1,
+         n0,
+         h,
+         std::max(0, h - n0),
+         std::min(h, n1),
+         esize,
+         binom_trials(n1),
+         binom_trials(n0),
+         std::log(n1),
+         std::log(n0),
+         {},
+         {}};
   for (int x = p.xlo; x < p.xhi; ++x) {
     // Products of counts below 2^53 are exact, so each R is rounded once.
     const double num = static_cast<double>(n1 - x) * (h - x);
     const double den = static_cast<double>(x + 1) * (n0 - h + x + 1);
-    p.ln_ratio.push_back(std::log(num / den));
     p.up.push_back(num / den);
     p.down.push_back(den / num);
   }
   return p;
 }
 
-// Writes the integrand at t of the outcomes of the window win whose density
-// is not negligible there (index x - win.lo), says which it wrote, and
-// records in r the outcomes reached, in or out of the window: they run
-// without a gap from the mode outward.
-vquad_written outcome_densities(const pool &p, double t, window win, std::span<double> out,
-                                reach &r) {
+// Writes the integrand at t of the outcomes whose density is not negligible
+// there (index x - xlo) and says which it wrote: they run without a gap from
+// the mode outward.
+written_range outcome_densities(const pool &p, double t, std::span<double> out) {
   const normal_tails m = normal_tails_at(t - p.esize), w = normal_tails_at(t);
   const double ln_q = (m.lnsf - m.lncdf) + (w.lncdf - w.lnsf);
-  const auto first_falling = std::partition_point(p.ln_ratio.begin(), p.ln_ratio.end(),
-                                                  [ln_q](double lr) { return lr + ln_q >= 0.0; });
-  const int mode = p.xlo + static_cast<int>(first_falling - p.ln_ratio.begin());
-  const double ln_g = ln_binom(mode, p.n1, m.sf, m.cdf, m.lnsf, m.lncdf) +
-                      ln_binom(p.h - mode, p.n0, w.sf, w.cdf, w.lnsf, w.lncdf);
+  // q overflows only where the mode is xhi, and underflows only where it is
+  // xlo: there the comparison still finds it, and the walk that would use q
+  // does not run.
+  const double q = std::exp(ln_q), q_inv = 1.0 / q;
+  const auto first_falling =
+      std::partition_point(p.up.begin(), p.up.end(), [q_inv](double r) { return r >= q_inv; });
+  const int mode = p.xlo + static_cast<int>(first_falling - p.up.begin());
+  const double ln_g = ln_binom(mode, p.b1, m.sf, m.cdf, m.lnsf, m.lncdf) +
+                      ln_binom(p.h - mode, p.b0, w.sf, w.cdf, w.lnsf, w.lncdf);
   if (ln_g < ln_negligible) return {0, 0};
 
   const double r1 = std::exp(m.lnpdf - m.lnsf), r0 = std::exp(w.lnpdf - w.lnsf);
-  const auto put = [&](int x, double g) {
-    if (x >= win.lo && x <= win.hi)
-      out[static_cast<std::size_t>(x - win.lo)] = g * (x * r1 + (p.h - x) * r0);
-  };
-  // q overflows only where the mode is xhi, and underflows only where it is
-  // xlo: then the walk that would use it does not run.
-  const double q = std::exp(ln_q), q_inv = 1.0 / q;
+  // The counts are stepped as doubles (exactly): converting x afresh at every
+  // outcome would chain each step to the last through the conversion's
+  // register.
+  const double h = p.h;
+  const auto put = [&](std::size_t k, double x, double g) { out[k] = g * (x * r1 + (h - x) * r0); };
+  const auto at_mode = static_cast<std::size_t>(mode - p.xlo);
+  const auto last = static_cast<std::size_t>(p.xhi - p.xlo);
   const double g_mode = std::exp(ln_g);
-  put(mode, g_mode);
-  double g = g_mode;
-  int top = mode;
-  for (int x = mode + 1; x <= p.xhi; ++x) {
-    g *= p.up[static_cast<std::size_t>(x - 1 - p.xlo)] * q;
+  put(at_mode, mode, g_mode);
+  double g = g_mode, x = mode;
+  std::size_t top = at_mode;
+  for (std::size_t k = at_mode + 1; k <= last; ++k) {
+    g *= p.up[k - 1] * q;
+    x += 1.0;
     if (g < negligible) break;
-    put(x, g);
-    top = x;
+    put(k, x, g);
+    top = k;
   }
   g = g_mode;
-  int bottom = mode;
-  for (int x = mode - 1; x >= p.xlo; --x) {
-    g *= p.down[static_cast<std::size_t>(x - p.xlo)] * q_inv;
+  x = mode;
+  std::size_t bottom = at_mode;
+  for (std::size_t k = at_mode; k-- > 0;) {
+    g *= p.down[k] * q_inv;
+    x -= 1.0;
     if (g < negligible) break;
-    put(x, g);
-    bottom = x;
+    put(k, x, g);
+    bottom = k;
   }
-  r.add(bottom);
-  r.add(top);
-  const int first = std::max(bottom, win.lo), last = std::min(top, win.hi);
-  if (first > last) return {0, 0};
-  return {first - win.lo, last - win.lo + 1};
+  return {static_cast<int>(bottom), static_cast<int>(top) + 1};
 }
 
 double ln_sum(double a, double b) {
@@ -149,12 +146,11 @@ double ln_chernoff(double k, double ln_mu) {
 // P(lowest hired < t): n1 + n0 - h + 1 or more score below t.
 double ln_above(const pool &p, double t) {
   const normal_tails m = normal_tails_at(t - p.esize), w = normal_tails_at(t);
-  return ln_chernoff(p.h, ln_sum(std::log(p.n1) + m.lnsf, std::log(p.n0) + w.lnsf));
+  return ln_chernoff(p.h, ln_sum(p.ln_n1 + m.lnsf, p.ln_n0 + w.lnsf));
 }
 double ln_below(const pool &p, double t) {
   const normal_tails m = normal_tails_at(t - p.esize), w = normal_tails_at(t);
-  return ln_chernoff(p.n1 + p.n0 - p.h + 1,
-                     ln_sum(std::log(p.n1) + m.lncdf, std::log(p.n0) + w.lncdf));
+  return ln_chernoff(p.n1 + p.n0 - p.h + 1, ln_sum(p.ln_n1 + m.lncdf, p.ln_n0 + w.lncdf));
 }
 
 // The range of the lowest hired score outside which it lies with probability
@@ -193,29 +189,22 @@ direct_result direct_outcomes_kept(int n1, int n0, int h, double esize) {
   }
   const pool p = make_pool(n1, n0, h, esize);
   const range lim = score_range(p);
-  // The window starts as the outcomes reached at a few nodes across the range
-  // and grows to all that the integrator's nodes reached, until it holds
-  // them: then the result is what integrating every outcome would give, bit
-  // for bit, since the outcomes outside it are exactly 0 at every node.
-  reach seen;
-  for (int i = 0; i <= scan_nodes; ++i) {
-    const double t = lim.lo + (lim.hi - lim.lo) * i / scan_nodes;
-    outcome_densities(p, t, {1, 0}, {}, seen); // an empty window: reach only
-  }
-  if (seen.lo > seen.hi) seen.add(p.xlo);
-  for (;;) {
-    const window w{seen.lo, seen.hi};
-    const vquad_result q = vquad(
-        [&](double t, std::span<double> out) { return outcome_densities(p, t, w, out, seen); },
-        w.hi - w.lo + 1, lim.lo, lim.hi, quadrature);
-    r.evaluations += q.evaluations;
-    if (!seen.within(w)) continue;
-    r.xlo = w.lo;
-    r.prob = q.value;
-    r.accurate = q.converged;
-    r.worst_error = q.worst;
-    return r;
-  }
+  // In t, the logarithm of each outcome's density curves by at most about
+  // n1 + n0 (each applicant's term by less than 1, the variance of a
+  // truncated normal score): none is narrower than about 1 / sqrt(n1 + n0),
+  // and a step of that size shows every one of them.
+  trapezoid_options opt = quadrature;
+  const double steps = (lim.hi - lim.lo) * std::sqrt(static_cast<double>(n1) + n0);
+  opt.intervals = std::max(opt.intervals, static_cast<int>(std::ceil(steps)));
+  const trapezoid_result q =
+      trapezoid([&](double t, std::span<double> out) { return outcome_densities(p, t, out); },
+                p.xhi - p.xlo + 1, lim.lo, lim.hi, opt);
+  r.evaluations = q.evaluations;
+  r.xlo = p.xlo + q.first;
+  r.prob = q.value.empty() ? std::vector<double>{0.0} : q.value;
+  r.accurate = q.converged;
+  r.worst_error = q.worst;
+  return r;
 }
 
 direct_result direct_pool(int n1, int n0, int h, double esize) {

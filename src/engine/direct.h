@@ -8,12 +8,13 @@
 // the h best are hired. For every number x of minority hires, P(X = x) is one
 // integral over the lowest hired score t of the density that the lowest hired
 // scores t and exactly x of the hired are minority applicants. All outcomes
-// share one adaptive subdivision in t.
+// share the nodes of one trapezoidal rule in t, its step halved until none
+// changes by more than its tolerance.
 //
-// Each probability is computed to max(1e-13 P, 1e-17) by the integrator's
-// (conservative) error estimate; when that is not reached within its panel
-// limit the result still comes back, with accurate = false and the accuracy
-// reached in worst_error.
+// Each probability is computed to max(1e-13 P, 1e-17) by that (conservative)
+// error estimate; when it is not reached within the allowed halvings the
+// result still comes back, with accurate = false and the accuracy reached in
+// worst_error.
 
 struct direct_result {
   int xlo = 0;              // prob[k] is P(X = xlo + k minority hires)
@@ -28,8 +29,8 @@ struct direct_result {
 direct_result direct_pool(int n1, int n0, int h, double esize);
 
 // The same, but prob holds only the outcomes whose integrand rose above the
-// negligible level (1e-50 for the binomial factor) anywhere in the score
-// range; those outside are exactly 0 in direct_pool's result too. Work and
-// memory grow with these outcomes, a few dozen standard deviations of X,
-// rather than with min(h, n1).
+// negligible level (1e-30 for the binomial factor) at some node of the rule;
+// those outside are exactly 0 in direct_pool's result too. Work grows with
+// these outcomes, a few dozen standard deviations of X, rather than with
+// min(h, n1); the integrator's sums take 16 bytes an outcome of the pool.
 direct_result direct_outcomes_kept(int n1, int n0, int h, double esize);

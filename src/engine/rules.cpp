@@ -5,7 +5,10 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
+#include <iterator>
 #include <numeric>
+#include <stdexcept>
+#include <string>
 
 #include <gsl/gsl_cdf.h>
 #include <gsl/gsl_sf_gamma.h>
@@ -165,4 +168,18 @@ void audit_tally::add_pool(int n1, double weight, int xlo, const std::vector<dou
     if (f.four_fifths && !f.z_test) add(&audit::four_fifths_not_z, q);
     if (f.z_test && !f.four_fifths) add(&audit::z_not_four_fifths, q);
   }
+}
+
+std::vector<std::string> flagging_rules() {
+  std::vector<std::string> names(std::size(rule_fields));
+  std::transform(std::begin(rule_fields), std::end(rule_fields), names.begin(),
+                 [](const rule_field &r) { return r.name; });
+  return names;
+}
+
+double rule_probability(const audit &a, const std::string &rule) {
+  const auto r = std::find_if(std::begin(rule_fields), std::end(rule_fields),
+                              [&](const rule_field &f) { return rule == f.name; });
+  if (r == std::end(rule_fields)) throw std::invalid_argument("no rule is named '" + rule + "'");
+  return a.*r->field;
 }

@@ -62,3 +62,17 @@ private:
   audit a_;
   audit carry_; // the compensated sums' carries, field by field
 };
+
+// The rules that flag, by their JSON names, and each one's probability in an
+// audit; in the order of the JSON documents.
+struct rule_field {
+  const char *name;
+  double audit::*field;
+};
+inline constexpr rule_field rule_fields[] = {
+    {"four_fifths", &audit::four_fifths},
+    {"four_fifths_one_person", &audit::four_fifths_one_person},
+    {"z_test", &audit::z_test},
+    {"fisher_exact", &audit::fisher_exact},
+    {"z_ir", &audit::z_ir},
+    {"four_fifths_and_z", &audit::four_fifths_and_z}};

@@ -167,6 +167,12 @@ figures solve_figures(const problem &p, const solve_options &opt) {
   return figures_of(solve(p, opt));
 }
 
+figures solve_rule_figures(const problem &p, const solve_options &opt) {
+  gsl_errors_off();
+  if (opt.method == ai_method::direct) return direct_rule_figures(p, opt);
+  return figures_of(solve(p, opt));
+}
+
 figures figures_of(const solution &s) {
   return {s.method, summarize(s), s.adverse_impact, s.status, s.events, 0.0};
 }

@@ -3,6 +3,7 @@
 
 #include <cmath>
 #include <limits>
+#include <vector>
 
 #include "model/compensated.h"
 
@@ -12,23 +13,35 @@ constexpr double four_fifths = 0.8;
 constexpr double five_fourths = 1.25;
 constexpr double threshold_reach = 1e-9;
 
-// The smallest defined value whose share of the defined probability, counted
-// from below, reaches q. Sums of many terms carry rounding, hence the slack.
-double percentile(const std::vector<double> &vai, const std::vector<double> &pvai, double pdef,
-                  double q, ai_method method) {
-  if (!(pdef > 0.0)) return std::numeric_limits<double>::quiet_NaN();
+// For each share q, the smallest defined value whose share of the defined
+// probability, counted from below, reaches q (qs ascending), in one pass:
+// every share reads the same running total. Sums of many terms carry
+// rounding, hence the slack.
+std::vector<double> percentiles(const std::vector<double> &vai, const std::vector<double> &pvai,
+                                double pdef, const std::vector<double> &qs, ai_method method) {
+  std::vector<double> out(qs.size(), std::numeric_limits<double>::quiet_NaN());
+  if (!(pdef > 0.0)) return out;
   running_total cum{method};
   double last = std::numeric_limits<double>::quiet_NaN();
-  for (std::size_t i = 0; i < vai.size(); ++i) {
+  std::size_t next = 0; // the first share not yet reached
+  for (std::size_t i = 0; i < vai.size() && next < qs.size(); ++i) {
     if (vai[i] == UNDEF_AI) continue;
     const double below = cum.add(pvai[i]);
-    if (pvai[i] > 0.0) last = vai[i];
-    if (below / pdef >= q - 1e-12 && pvai[i] > 0.0) return vai[i];
+    if (!(pvai[i] > 0.0)) continue;
+    last = vai[i];
+    while (next < qs.size() && below / pdef >= qs[next] - 1e-12)
+      out[next++] = vai[i];
   }
-  return last;
+  for (; next < qs.size(); ++next)
+    out[next] = last;
+  return out;
 }
 
 } // namespace
+
+bool beyond_five_fourths(double ai) {
+  return ai - five_fourths > threshold_reach;
+}
 
 double running_total::add(double p) {
   if (method == ai_method::nested) return sum += p;
@@ -72,17 +85,19 @@ ai_summary summarize(const std::vector<double> &vai, const std::vector<double> &
       continue;
     }
     defined.add(pvai[i]);
-    if (vai[i] - five_fourths > threshold_reach) above.add(pvai[i]);
+    if (beyond_five_fourths(vai[i])) above.add(pvai[i]);
     if (four_fifths - vai[i] > threshold_reach) below.add(pvai[i]);
   }
   s.p_undefined = undefined.add(0.0);
   s.p_above = above.add(0.0);
   s.p_below = below.add(0.0);
   const double pdef = defined.add(0.0);
-  s.p5 = percentile(vai, pvai, pdef, 0.05, method);
-  s.p25 = percentile(vai, pvai, pdef, 0.25, method);
-  s.p50 = percentile(vai, pvai, pdef, 0.50, method);
-  s.p75 = percentile(vai, pvai, pdef, 0.75, method);
-  s.p95 = percentile(vai, pvai, pdef, 0.95, method);
+  const std::vector<double> q =
+      percentiles(vai, pvai, pdef, {0.05, 0.25, 0.50, 0.75, 0.95}, method);
+  s.p5 = q[0];
+  s.p25 = q[1];
+  s.p50 = q[2];
+  s.p75 = q[3];
+  s.p95 = q[4];
   return s;
 }

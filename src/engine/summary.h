@@ -17,6 +17,10 @@ struct moments {
 moments ai_moments(const std::vector<double> &vai, const std::vector<double> &pvai,
                    ai_method method);
 
+// Whether a defined ratio counts towards P(AI > 1.25): beyond it by more than
+// 1e-9 (nearer counts as equal).
+bool beyond_five_fourths(double ai);
+
 // The moments, threshold probabilities and percentiles together.
 ai_summary summarize(const std::vector<double> &vai, const std::vector<double> &pvai,
                      ai_method method);

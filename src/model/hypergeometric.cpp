@@ -26,10 +26,11 @@ hypergeometric_pmf hypergeometric(int n1, int n0, int h) {
   // has n >= 1 and p, q strictly inside (0, 1), each rounded once.
   const double p = static_cast<double>(h) / n, q = static_cast<double>(n - h) / n;
   const double lp = std::log(p), lq = std::log(q);
-  const double ln_all = ln_binom(h, n, p, q, lp, lq);
+  const binom_trials all(n), minority(n1), majority(n0);
+  const double ln_all = ln_binom(h, all, p, q, lp, lq);
   for (int x = d.xlo; x <= xhi; ++x)
-    d.prob.push_back(
-        std::exp(ln_binom(x, n1, p, q, lp, lq) + ln_binom(h - x, n0, p, q, lp, lq) - ln_all));
+    d.prob.push_back(std::exp(ln_binom(x, minority, p, q, lp, lq) +
+                              ln_binom(h - x, majority, p, q, lp, lq) - ln_all));
   return d;
 }
 

@@ -66,12 +66,16 @@ double bd0(double x, double mean, double ln_mean) {
   return x * (std::log(x) - ln_mean) + mean - x; // x is then far above the mean
 }
 
-double ln_binom(int k, int n, double p, double q, double ln_p, double ln_q) {
+binom_trials::binom_trials(int trials)
+    : n(trials), ln_n(std::log(static_cast<double>(trials))), stirlerr_n(stirlerr(trials)) {}
+
+double ln_binom(int k, const binom_trials &t, double p, double q, double ln_p, double ln_q) {
+  const int n = t.n;
   if (k == 0) return n * ln_q;
   if (k == n) return n * ln_p;
-  const double nd = n, kd = k, rd = n - k, ln_n = std::log(nd);
-  return stirlerr(n) - stirlerr(k) - stirlerr(n - k) - bd0(kd, nd * p, ln_n + ln_p) -
-         bd0(rd, nd * q, ln_n + ln_q) + 0.5 * std::log(nd / (two_pi * kd * rd));
+  const double nd = n, kd = k, rd = n - k;
+  return t.stirlerr_n - stirlerr(k) - stirlerr(n - k) - bd0(kd, nd * p, t.ln_n + ln_p) -
+         bd0(rd, nd * q, t.ln_n + ln_q) + 0.5 * std::log(nd / (two_pi * kd * rd));
 }
 
 double binom_probability(int k, int n, double p) {

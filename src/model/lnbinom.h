@@ -20,10 +20,19 @@ double stirlerr(int n);
 // used where mean itself has underflowed.
 double bd0(double x, double mean, double ln_mean);
 
-// ln(C(n, k) p^k q^(n-k)) for 0 <= k <= n, n >= 1, with q = 1 - p. The caller
+// What ln_binom needs of the number of trials n >= 1, worked out once for
+// the many calls with the same n.
+struct binom_trials {
+  explicit binom_trials(int trials);
+  int n;
+  double ln_n;       // ln n
+  double stirlerr_n; // stirlerr(n)
+};
+
+// ln(C(n, k) p^k q^(n-k)) for 0 <= k <= n = t.n, with q = 1 - p. The caller
 // passes p and q each to full relative accuracy (neither as one minus the
 // other) and their logarithms, finite even where p or q underflows.
-double ln_binom(int k, int n, double p, double q, double ln_p, double ln_q);
+double ln_binom(int k, const binom_trials &t, double p, double q, double ln_p, double ln_q);
 
 // C(n, k) p^k (1 - p)^(n-k) for 0 <= k <= n, n >= 1 and 0 < p < 1 taken as
 // exact, to within a rounding or two of its own value even far into the

@@ -12,12 +12,6 @@
 
 namespace {
 
-std::string g17(double v) {
-  char buf[32];
-  std::snprintf(buf, sizeof buf, "%.17g", v);
-  return buf;
-}
-
 // JSON has no NaN: an undefined moment or percentile is null.
 nlohmann::ordered_json number(double v) {
   return std::isnan(v) ? nlohmann::ordered_json(nullptr) : nlohmann::ordered_json(v);
@@ -43,13 +37,12 @@ nlohmann::ordered_json header(const problem &p, const solve_options &opt, const 
   nlohmann::ordered_json problem{
       {"ntot", p.ntot}, {"nhire", p.nhire}, {"esize", p.esize}, {"prop", p.prop}};
   if (opt.minority >= 0) problem["minority"] = opt.minority;
-  return {{"program", "torvan"},
-          {"version", TORVAN_VERSION},
-          {"library", std::string("GNU Scientific Library ") + gsl_version},
-          {"problem", problem},
-          {"method", method_name(opt.method)},
-          {"threads", facts.threads},
-          {"cpu_seconds", facts.cpu_seconds}};
+  nlohmann::ordered_json doc = program_fields();
+  doc["problem"] = problem;
+  doc["method"] = method_name(opt.method);
+  doc["threads"] = facts.threads;
+  doc["cpu_seconds"] = facts.cpu_seconds;
+  return doc;
 }
 
 nlohmann::ordered_json adverse_impact(const audit &a) {
@@ -80,6 +73,18 @@ std::string flag(bool b) {
 }
 
 } // namespace
+
+nlohmann::ordered_json program_fields() {
+  return {{"program", "torvan"},
+          {"version", TORVAN_VERSION},
+          {"library", std::string("GNU Scientific Library ") + gsl_version}};
+}
+
+std::string g17(double v) {
+  char buf[32];
+  std::snprintf(buf, sizeof buf, "%.17g", v);
+  return buf;
+}
 
 void csv_document(const solution &s, const std::function<void(const std::string &)> &write) {
   constexpr std::size_t rows_at_once = 4096;

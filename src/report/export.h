@@ -12,6 +12,13 @@
 
 inline const char *const csv_header = "n,ai,defined,probability,cumulative\n";
 
+// A number to full round-trip precision, as every CSV field has it (%.17g).
+std::string g17(double v);
+
+// The fields every document starts with: the program, its version and the
+// numerical library's.
+nlohmann::ordered_json program_fields();
+
 // Header and rows, every number to full round-trip precision (%.17g); the
 // undefined row has an empty ai and defined false. Header only when the
 // computation gave up.

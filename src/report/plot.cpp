@@ -1,13 +1,12 @@
 #include "report/plot.h"
 
 #include <algorithm>
-#include <charconv>
 #include <cmath>
-#include <initializer_list>
 #include <stdexcept>
 #include <string>
-#include <string_view>
 #include <vector>
+
+#include "report/svg.h"
 
 namespace {
 
@@ -17,78 +16,11 @@ constexpr double pad = 16;    // data inset from the plot frame, so edge spikes 
 constexpr double zero_w = 36; // log axis: room for the "0" position and the axis break
 constexpr const char *spike_colour = "#1f5fa8", *cdf_colour = "#d9480f";
 
-// Locale-independent number formatting: std::to_chars never consults the locale.
-std::string fixed(double v, int decimals) {
-  char buf[512]; // enough for any finite double in fixed notation with <= 20 decimals
-  auto r = std::to_chars(buf, buf + sizeof buf, v, std::chars_format::fixed, decimals);
-  return std::string(buf, r.ptr);
-}
-std::string sci(double v, int decimals) {
-  char buf[64];
-  auto r = std::to_chars(buf, buf + sizeof buf, v, std::chars_format::scientific, decimals);
-  return std::string(buf, r.ptr);
-}
-std::string shortest(double v) {
-  char buf[64];
-  auto r = std::to_chars(buf, buf + sizeof buf, v);
-  return std::string(buf, r.ptr);
-}
-std::string px(double v) {
-  return fixed(v, 1);
-}
-
-// Appends in place; also keeps GCC 12 from a false -Wrestrict on "literal" + std::string&&.
-void append(std::string &s, std::initializer_list<std::string_view> parts) {
-  for (std::string_view p : parts)
-    s += p;
-}
-
 // A probability in text: six decimals, or three significant digits when that
 // would print as zero.
 std::string prob_text(double p) {
-  return p == 0 || p >= 1e-4 ? fixed(p, 6) : sci(p, 2);
+  return p == 0 || p >= 1e-4 ? fixed_digits(p, 6) : sci(p, 2);
 }
-
-std::string xml_escape(const std::string &s) {
-  std::string out;
-  for (char c : s) {
-    switch (c) {
-      case '&':
-        out += "&amp;";
-        break;
-      case '<':
-        out += "&lt;";
-        break;
-      case '>':
-        out += "&gt;";
-        break;
-      case '"':
-        out += "&quot;";
-        break;
-      default:
-        out += c;
-    }
-  }
-  return out;
-}
-
-// 1, 2 or 5 times a power of ten, the smallest such at or above raw (> 0).
-double nice_step(double raw) {
-  double mag = std::pow(10.0, std::floor(std::log10(raw)));
-  double f = raw / mag;
-  return (f <= 1 ? 1 : f <= 2 ? 2 : f <= 5 ? 5 : 10) * mag;
-}
-
-// Tick label for multiples of step: just enough decimals, exponent form when tiny.
-std::string tick_label(double v, double step) {
-  if (step < 1e-4) return v == 0 ? "0" : sci(v, 0);
-  return fixed(v, std::max(0, -static_cast<int>(std::floor(std::log10(step) + 1e-9))));
-}
-
-struct tick {
-  double x;
-  std::string label; // empty: a minor tick
-};
 
 // The AI axis: linear over [0, hi], or log10 over [lo, hi] with an optional
 // separate position for 0 at the left edge.
@@ -131,20 +63,7 @@ std::vector<tick> axis_ticks(const ai_axis &a) {
       t.push_back({a.map(k * a.step), tick_label(k * a.step, a.step)});
     return t;
   }
-  int e0 = static_cast<int>(std::lround(std::log10(a.lo)));
-  int e1 = static_cast<int>(std::lround(std::log10(a.hi)));
-  // At most ten decade labels; minor ticks, and labels at 2 and 5, while they have room.
-  const int every = (e1 - e0 + 9) / 10;
-  const bool minor = e1 - e0 <= 6, label_2_5 = e1 - e0 <= 4;
-  for (int e = e0; e <= e1; ++e) {
-    double d = std::pow(10.0, e);
-    std::string text = e >= -4 && e <= 5 ? fixed(d, std::max(0, -e)) : "1e" + std::to_string(e);
-    if ((e - e0) % every == 0) t.push_back({a.map(d), text});
-    for (int m = 2; m <= 9 && e < e1 && minor; ++m) {
-      bool named = label_2_5 && (m == 2 || m == 5);
-      t.push_back({a.map(m * d), named ? tick_label(m * d, d) : ""});
-    }
-  }
+  t = decade_ticks(a.lo, a.hi, [&a](double v) { return a.map(v); });
   if (a.zero_slot) t.push_back({a.map(0), "0"});
   return t;
 }
@@ -173,19 +92,6 @@ std::vector<column> merge_columns(const plot_input &in, const ai_axis &a) {
   return cols;
 }
 
-struct svg {
-  std::string s;
-  void line(double x1, double y1, double x2, double y2, const std::string &style) {
-    s += "<line x1=\"" + px(x1) + "\" y1=\"" + px(y1) + "\" x2=\"" + px(x2) + "\" y2=\"" + px(y2) +
-         "\" " + style + "/>\n";
-  }
-  void text(double x, double y, const std::string &anchor, const std::string &body,
-            const std::string &extra = "") {
-    s += "<text x=\"" + px(x) + "\" y=\"" + px(y) + "\" text-anchor=\"" + anchor + "\"" + extra +
-         ">" + xml_escape(body) + "</text>\n";
-  }
-};
-
 } // namespace
 
 std::string distribution_svg(const plot_input &in) {
@@ -203,12 +109,7 @@ std::string distribution_svg(const plot_input &in) {
   auto yp = [&](double p) { return B - p / ytop * (B - T); };
   auto yc = [&](double c) { return B - c * (B - T); };
 
-  svg g;
-  g.s = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
-        "<svg xmlns=\"http://www.w3.org/2000/svg\" width=\"" +
-        px(W) + "\" height=\"" + px(H) + "\" viewBox=\"0 0 " + px(W) + " " + px(H) +
-        "\" font-family=\"DejaVu Sans, Helvetica, Arial, sans-serif\" font-size=\"12\">\n"
-        "<rect width=\"100%\" height=\"100%\" fill=\"white\"/>\n";
+  svg g(W, H);
 
   // Title, problem, and the mass the axis cannot show.
   g.text(W / 2, 30, "middle", "Exact sampling distribution of the adverse impact ratio",
@@ -235,7 +136,8 @@ std::string distribution_svg(const plot_input &in) {
   for (int k = 0; k <= 5; ++k) {
     double y = yc(k * 0.2);
     g.line(R, y, R + 5, y, "stroke=\"black\"");
-    g.text(R + 8, y + 4, "start", fixed(k * 0.2, 1), std::string(" fill=\"") + cdf_colour + "\"");
+    g.text(R + 8, y + 4, "start", fixed_digits(k * 0.2, 1),
+           std::string(" fill=\"") + cdf_colour + "\"");
   }
   g.line(L, T, L, B, "stroke=\"black\"");
   g.line(R, T, R, B, "stroke=\"black\"");

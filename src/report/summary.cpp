@@ -4,6 +4,7 @@
 #include <cstdio>
 
 #include "report/page.h"
+#include "report/rule_names.h"
 
 namespace {
 
@@ -53,13 +54,8 @@ std::string rules_part(const audit &a) {
   char alpha[64];
   std::snprintf(alpha, sizeof alpha, "(alpha = %g for the significance tests)\n", a.alpha);
   out += alpha;
-  out += dotted_line("four-fifths rule", prob(a.four_fifths));
-  out += dotted_line("four-fifths rule, even with one more minority hire",
-                     prob(a.four_fifths_one_person));
-  out += dotted_line("two-proportion Z test (pooled variance)", prob(a.z_test));
-  out += dotted_line("Fisher exact test (lower tail)", prob(a.fisher_exact));
-  out += dotted_line("impact-ratio Z test (Morris & Lobsenz)", prob(a.z_ir));
-  out += dotted_line("four-fifths rule and Z test", prob(a.four_fifths_and_z));
+  for (const std::string &rule : flagging_rules())
+    out += dotted_line(rule_title(rule), prob(rule_probability(a, rule)));
   out += dotted_line("four-fifths rule but not Z test", prob(a.four_fifths_not_z));
   out += dotted_line("Z test but not four-fifths rule", prob(a.z_not_four_fifths));
   out += dotted_line("no comparison (none or all hired, a group absent)", prob(a.no_comparison));

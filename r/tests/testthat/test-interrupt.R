@@ -1,12 +1,15 @@
-test_that("an interrupt stops ai_distribution and ai_grid within a second", {
+test_that("an interrupt stops ai_distribution, ai_grid and ai_plan within a second", {
   skip_if_not_installed("processx")
   # A child session computes, one after the other, a nested problem of about
-  # ten seconds and a grid of two of them, and says whether each finished.
+  # ten seconds, a grid of two of them and a plan of a hundred, and says
+  # whether each finished.
   code <- '
     library(torvan)
     slow <- data.frame(ntot = 200, nhire = 50, esize = -0.5, prop = 0.3)
     runs <- list(distribution = function() ai_distribution(200, 50, -0.5, 0.3, threads = 1L),
-                 grid = function() ai_grid(slow[c(1, 1), ]))
+                 grid = function() ai_grid(slow[c(1, 1), ]),
+                 plan = function() ai_plan(-0.5, 150:250, prop = 0.3, selection_ratio = 0.25,
+                                           method = "nested", threads = 1L))
     for (name in names(runs)) {
       cat("computing", name, "\n")
       r <- tryCatch({ runs[[name]](); "finished" }, interrupt = function(e) "interrupted")
@@ -17,7 +20,7 @@ test_that("an interrupt stops ai_distribution and ai_grid within a second", {
                              env = c("current", R_LIBS = paste(.libPaths(), collapse = ":")))
   on.exit(p$kill(), add = TRUE)
   out <- ""
-  for (name in c("distribution", "grid")) {
+  for (name in c("distribution", "grid", "plan")) {
     out <- read_until(p, paste("computing", name), 30, out)
     Sys.sleep(0.5)
     sent <- Sys.time()

@@ -1,0 +1,218 @@
+// torvan plan: the command line of a plan.
+#include "cli/plan_command.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <charconv>
+#include <cstring>
+#include <optional>
+#include <thread>
+
+#include "cli/clock.h"
+#include "cli/plan_args.h"
+#include "cli/progress.h"
+#include "report/plan.h"
+#include "report/plan_plot.h"
+
+namespace {
+
+enum exit_status { ok = 0, rows_missing = 1, bad_option = 2, write_failed = 4 };
+enum class plan_format { text, csv, json };
+
+struct command {
+  plan_options plan;
+  plan_format format = plan_format::text;
+  std::string plot; // non-empty: also write the chart to this file
+  int threads = 0;  // 0: every hardware thread
+  bool help = false;
+};
+
+// The options that set a plan's values, each the plan option of the same
+// name with dashes for underscores.
+constexpr const char *plan_flags[] = {"--esize", "--prop",  "--minority-share", "--selection-ratio",
+                                      "--nhire", "--ntot",  "--alpha",          "--target",
+                                      "--rule",  "--method"};
+
+bool is_plan_flag(const std::string &flag) {
+  return std::find(std::begin(plan_flags), std::end(plan_flags), flag) != std::end(plan_flags);
+}
+
+std::optional<std::string> set_command_option(command &c, const std::string &flag,
+                                              const std::string &value) {
+  if (flag == "--format") {
+    if (value == "text")
+      c.format = plan_format::text;
+    else if (value == "csv")
+      c.format = plan_format::csv;
+    else if (value == "json")
+      c.format = plan_format::json;
+    else
+      return "--format must be text, csv or json, not '" + value + "'";
+  } else if (flag == "--plot") {
+    if (value.empty()) return "--plot needs a file name";
+    c.plot = value;
+  } else if (flag == "--threads") {
+    const char *end = value.data() + value.size();
+    const auto [p, ec] = std::from_chars(value.data(), end, c.threads);
+    if (value.empty() || ec != std::errc() || p != end || c.threads < 1)
+      return "--threads needs a whole number of at least 1, not '" + value + "'";
+  } else {
+    std::string name = flag.substr(2);
+    std::replace(name.begin(), name.end(), '-', '_');
+    return set_plan_option(c.plan, name, value);
+  }
+  return std::nullopt;
+}
+
+// Options as "--name value" or "--name=value"; the first fault.
+std::optional<std::string> parse(const std::vector<std::string> &args, command &c) {
+  for (std::size_t i = 0; i < args.size(); ++i) {
+    const std::string &a = args[i];
+    if (a == "--help" || a == "-h") {
+      c.help = true;
+      continue;
+    }
+    const std::size_t eq = a.find('=');
+    const std::string flag = a.substr(0, eq);
+    if (!is_plan_flag(flag) && flag != "--format" && flag != "--plot" && flag != "--threads")
+      return "unknown option '" + a + "'";
+    std::string value;
+    if (eq != std::string::npos)
+      value = a.substr(eq + 1);
+    else if (i + 1 < args.size())
+      value = args[++i];
+    else
+      return flag + " needs a value";
+    if (auto why = set_command_option(c, flag, value)) return why;
+  }
+  return std::nullopt;
+}
+
+bool write_all(std::FILE *f, const std::string &s) {
+  return std::fwrite(s.data(), 1, s.size(), f) == s.size();
+}
+
+bool write_file(const std::string &path, const std::string &text) {
+  std::FILE *f = std::fopen(path.c_str(), "w");
+  if (f == nullptr) return false;
+  const bool written = write_all(f, text);
+  return std::fclose(f) == 0 && written;
+}
+
+std::string document(const command &c, const plan_result &r, double cpu) {
+  switch (c.format) {
+    case plan_format::csv:
+      return plan_csv(c.plan, r);
+    case plan_format::json:
+      return plan_json_text(c.plan, r, {c.plan.threads, cpu}, 2) + "\n";
+    case plan_format::text:
+      break;
+  }
+  return plan_page(c.plan, r);
+}
+
+} // namespace
+
+int run_plan_command(const std::vector<std::string> &args, std::FILE *out, std::FILE *err) {
+  command c;
+  auto why = parse(args, c);
+  if (!why && c.help)
+    return write_all(out, plan_usage()) && std::fflush(out) == 0 ? ok : write_failed;
+  const unsigned hw = std::max(1u, std::thread::hardware_concurrency());
+  c.plan.threads = c.threads > 0 ? c.threads : static_cast<int>(hw);
+  if (!why) why = plan_refusal(c.plan);
+  if (why) {
+    std::fprintf(err, "torvan plan: %s (see torvan plan --help)\n", why->c_str());
+    return bad_option;
+  }
+
+  const double t0 = process_cpu_seconds();
+  progress_line bar(err, "rows");
+  c.plan.progress = [&](int done, int total) { bar.update(done, total); };
+  const plan_result r = solve_plan(c.plan);
+  bar.erase();
+  const bool written = write_all(out, document(c, r, process_cpu_seconds() - t0));
+  if (!written || std::fflush(out) != 0 || std::ferror(out)) {
+    std::fprintf(err, "torvan plan: could not write the output: %s\n", std::strerror(errno));
+    return write_failed;
+  }
+  if (!c.plot.empty() && !write_file(c.plot, plan_svg(c.plan, r))) {
+    std::fprintf(err, "torvan plan: could not write the chart to %s: %s\n", c.plot.c_str(),
+                 std::strerror(errno));
+    return write_failed;
+  }
+  const auto missing = std::count_if(r.rows.begin(), r.rows.end(),
+                                     [](const plan_row &row) { return !row_computed(row); });
+  if (missing == 0) return ok;
+  std::fprintf(err, "torvan plan: %ld of %zu sizes could not be computed (the rows say why)\n",
+               static_cast<long>(missing), r.rows.size());
+  return rows_missing;
+}
+
+std::string plan_usage() {
+  return R"(Usage: torvan plan --esize D (--prop P | --minority-share S)
+                   (--selection-ratio R | --nhire H) --ntot A:B[:STEP]
+                   [--alpha A] [--target T] [--rule NAME[,NAME...]]
+                   [--method direct|nested] [--format text|csv|json]
+                   [--plot FILE.svg] [--threads N]
+       torvan plan --help
+
+Plans an adverse impact study: for every pool size ntot from A to B, the exact
+probability that each adverse impact rule flags the minority group, P(AI >
+1.25) and P(AI undefined), and for each rule the pool sizes at which that
+probability reaches the target. Each row is the single problem of that size,
+its figures those of `torvan --format json --rows none` to the last digit. At
+esize 0 the groups do not differ, and every probability is the rule's
+false-positive rate.
+
+The discrete tests saw-tooth as ntot grows, so two sizes are given per rule:
+  first  the smallest ntot of the range whose probability reaches the target
+  stays  the smallest ntot from which it stays at or above the target to B
+or "not reached in the range".
+
+Options (the names in parentheses are those of the JSON document and the
+server's parameters):
+  --esize D            mean minority score in standard deviations of the
+                       majority's (required; negative: the minority scores
+                       lower)
+  --prop P             binomial pools: each applicant is a minority applicant
+                       with probability P (0 < P < 1); the rows show the
+                       expected number, P ntot
+  --minority-share S   (minority_share) known pools of exactly round(S ntot)
+                       minority applicants (0 <= S <= 1)
+  --selection-ratio R  (selection_ratio) nhire = round(R ntot), at least 1
+                       (0 < R <= 1)
+  --nhire H            the same H hires at every size; sizes below H cannot
+                       be computed and their rows say so
+  --ntot A:B[:STEP]    the pool sizes A, A + STEP, ... up to B (2 <= A <= B,
+                       STEP >= 1, default 1; at most 100000 sizes)
+  --alpha A            significance level of the rules' tests (default 0.05)
+  --target T           the probability to reach (0 < T < 1; default 0.8)
+  --rule NAME          only these rules (repeat it, or separate names by
+                       commas): four_fifths, four_fifths_one_person, z_test,
+                       fisher_exact, z_ir, four_fifths_and_z (default: all)
+  --method M           direct (the default) or nested, as for one problem
+  --format text        a page within 80 columns (the default); probabilities
+                       to four decimals, the found sizes from every digit
+  --format csv         one line per size, every number to full precision; a
+                       size not computed has empty figures and its reason
+                       in the error column
+  --format json        one document: the options, the rows, the found sizes
+  --plot FILE.svg      also draw the curves, one line per rule, the target as
+                       a dashed line; ntot on a log axis when B / A > 100
+  --threads N          compute on N threads (default: every hardware thread):
+                       sizes at once, and pools within a size when sizes are
+                       few; the figures are the same for every N
+  --help               show this text
+
+round() rounds halves away from zero (up): R = 0.25 with ntot = 10 gives 3
+hires; R ntot is taken in double precision.
+
+Example: how large a pool before each rule flags a difference of -0.3 at least
+four times in five, hiring one applicant in five?
+  torvan plan --esize -0.3 --prop 0.3 --selection-ratio 0.2 --ntot 10:2000
+
+Exit status: 0 every size computed; 1 some size could not be (its row says
+why); 2 a bad option; 4 the output or the chart could not be written.
+)";
+}
