@@ -1,6 +1,7 @@
 // Batch mode: many problems, one JSON line each.
 #include "cli/batch.h"
 
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -57,36 +58,34 @@ read_error parse(const std::string &text, problem &p) {
 
 batch_result solve_line(const batch_line &line, const solve_options &opt, bool rows) {
   batch_result r{"", "", true};
-  nlohmann::ordered_json doc;
+  nlohmann::ordered_json doc{{"line", line.number}, {"input", line.text}};
+  std::optional<solution> table;
   problem p;
   const auto why = [&] { return rows ? refusal(p, opt) : figures_refusal(p, opt); };
+  const double t0 = thread_cpu_seconds();
+  const auto to_err = [&](const std::string &d) { r.err += d; };
+  notice_limiter notices(to_err);
   if (const read_error e = parse(line.text, p); e != read_error::none) {
-    doc = json_error(read_error_line(e));
+    doc.update(json_error(read_error_line(e)));
   } else if (const auto bad = figures_refusal(p, opt)) {
-    doc = json_error(*bad);
+    doc.update(json_error(*bad));
   } else if (const auto omitted = why(); omitted || !rows) {
     // The figures alone: no rows asked for, or no room for the table.
-    const double t0 = thread_cpu_seconds();
-    const auto to_err = [&](const std::string &d) { r.err += d; };
-    notice_limiter notices(to_err);
     const figures f = solve_figures(p, opt);
     render_events(f.events, to_err, notices, to_err);
-    doc = json_document(p, opt, f, {1, thread_cpu_seconds() - t0},
-                        {nullptr, omitted ? *omitted : ""});
+    doc.update(json_document(p, opt, f, {1, thread_cpu_seconds() - t0},
+                             {nullptr, omitted ? *omitted : ""}));
     r.failed = !completed(f.status);
   } else {
-    const double t0 = thread_cpu_seconds();
-    const auto to_err = [&](const std::string &d) { r.err += d; };
-    notice_limiter notices(to_err);
-    const solution s = solve(p, opt);
-    render_events(s.events, to_err, notices, to_err);
-    doc = json_document(p, opt, s, {1, thread_cpu_seconds() - t0});
-    r.failed = !completed(s.status);
+    table = solve(p, opt);
+    render_events(table->events, to_err, notices, to_err);
+    doc.update(json_document(p, opt, figures_of(*table), {1, thread_cpu_seconds() - t0},
+                             {&*table, "", true}));
+    r.failed = !completed(table->status);
   }
-  nlohmann::ordered_json out{{"line", line.number}, {"input", line.text}};
-  out.update(doc);
-  // The input line may hold any bytes; invalid UTF-8 is replaced, not fatal.
-  r.json = out.dump(-1, ' ', false, nlohmann::ordered_json::error_handler_t::replace) + '\n';
+  write_with_rows(doc, table ? &*table : nullptr, -1,
+                  [&](const std::string &part) { r.json += part; });
+  r.json += '\n';
   return r;
 }
 

@@ -94,7 +94,8 @@ void put_document(const options &o, const problem &p, const solve_options &so, c
       csv_document(s, put);
       break;
     case output_format::json:
-      put(json_document(p, so, s, {so.threads, cpu}).dump(2) + "\n");
+      write_json(p, so, s, {so.threads, cpu}, 2, put);
+      put("\n");
       break;
     case output_format::summary:
       put(summary_page(p, so, figures_of(s)));

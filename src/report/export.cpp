@@ -17,20 +17,27 @@ nlohmann::ordered_json number(double v) {
   return std::isnan(v) ? nlohmann::ordered_json(nullptr) : nlohmann::ordered_json(v);
 }
 
+// Row i of the table, its cumulative probability `below` added up before.
+nlohmann::ordered_json row(const solution &s, std::size_t i, double below) {
+  const bool defined = s.vai[i] != UNDEF_AI;
+  return {{"n", i + 1},
+          {"ai", defined ? nlohmann::ordered_json(s.vai[i]) : nlohmann::ordered_json(nullptr)},
+          {"defined", defined},
+          {"probability", s.pvai[i]},
+          {"cumulative", below}};
+}
+
 nlohmann::ordered_json rows(const solution &s) {
   nlohmann::ordered_json out = nlohmann::ordered_json::array();
   running_total cum{s.method};
-  for (std::size_t i = 0; i < s.vai.size(); ++i) {
-    const double below = cum.add(s.pvai[i]);
-    const bool defined = s.vai[i] != UNDEF_AI;
-    out.push_back(
-        {{"n", i + 1},
-         {"ai", defined ? nlohmann::ordered_json(s.vai[i]) : nlohmann::ordered_json(nullptr)},
-         {"defined", defined},
-         {"probability", s.pvai[i]},
-         {"cumulative", below}});
-  }
+  for (std::size_t i = 0; i < s.vai.size(); ++i)
+    out.push_back(row(s, i, cum.add(s.pvai[i])));
   return out;
+}
+
+std::string dumped(const nlohmann::ordered_json &doc, int indent) {
+  // A batch line's input, or a message echoing it, may hold any bytes.
+  return doc.dump(indent, ' ', false, nlohmann::ordered_json::error_handler_t::replace);
 }
 
 nlohmann::ordered_json header(const problem &p, const solve_options &opt, const run_facts &facts) {
@@ -147,7 +154,7 @@ nlohmann::ordered_json json_document(const problem &p, const solve_options &opt,
     return doc;
   }
   const ai_summary &sum = f.summary;
-  if (table.rows) doc["rows"] = rows(*table.rows);
+  if (table.rows) doc["rows"] = table.written ? nlohmann::ordered_json::array() : rows(*table.rows);
   if (!table.omitted.empty()) {
     doc["rows"] = nullptr;
     doc["rows_omitted"] = table.omitted;
@@ -180,9 +187,59 @@ nlohmann::ordered_json json_error(const std::string &error) {
   return {{"program", "torvan"}, {"completed", false}, {"error", error}};
 }
 
+void write_with_rows(const nlohmann::ordered_json &doc, const solution *table, int indent,
+                     const std::function<void(const std::string &)> &write) {
+  // Quotes within strings are escaped, so the key's text is found only where
+  // it is the key.
+  const std::string key = indent < 0 ? "\"rows\":[]" : "\"rows\": []";
+  const std::string text = dumped(doc, indent);
+  const std::size_t at = table ? text.find(key) : std::string::npos;
+  if (at == std::string::npos) { // no rows, or the computation was not completed
+    write(text);
+    return;
+  }
+  const solution &s = *table;
+  const std::size_t open = at + key.size() - 2; // at its '['
+  // A row is an element of an array in the document's top level: two levels
+  // in, as dump() would indent it; one line with no indent.
+  const bool lines = indent >= 0;
+  const std::size_t step = lines ? static_cast<std::size_t>(indent) : 0;
+  const std::string pad(2 * step, ' ');
+  constexpr std::size_t rows_at_once = 4096;
+  std::string out = text.substr(0, open + 1);
+  running_total cum{s.method};
+  for (std::size_t i = 0; i < s.vai.size(); ++i) {
+    std::string r = dumped(row(s, i, cum.add(s.pvai[i])), indent);
+    for (std::size_t nl = r.find('\n'); nl != std::string::npos; nl = r.find('\n', nl + 1))
+      r.insert(nl + 1, pad);
+    if (i > 0) out += ',';
+    if (lines) out += '\n';
+    out += pad;
+    out += r;
+    if ((i + 1) % rows_at_once == 0) {
+      write(out);
+      out.clear();
+    }
+  }
+  if (lines && !s.vai.empty()) {
+    out += '\n';
+    out.append(step, ' ');
+  }
+  out += text.substr(open + 1);
+  write(out);
+}
+
+void write_json(const problem &p, const solve_options &opt, const solution &s,
+                const run_facts &facts, int indent,
+                const std::function<void(const std::string &)> &write) {
+  write_with_rows(json_document(p, opt, figures_of(s), facts, {&s, "", true}), &s, indent, write);
+}
+
 std::string json_text(const problem &p, const solve_options &opt, const solution &s,
                       const run_facts &facts, int indent) {
-  return json_document(p, opt, s, facts).dump(indent);
+  std::string out;
+  write_json(p, opt, s, facts, indent, [&](const std::string &part) { out += part; });
+  return out;
 }
 
 std::string json_text(const problem &p, const solve_options &opt, const figures &f,

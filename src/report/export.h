@@ -42,12 +42,27 @@ nlohmann::ordered_json json_document(const problem &p, const solve_options &opt,
 // What a document says of the rows: those of a table, or none; `omitted`,
 // when not empty, says why the rows that were asked for are not there
 // ("rows": null).
+// With `written`, "rows" is an empty array that write_with_rows fills.
 struct json_rows {
   const solution *rows = nullptr;
   std::string omitted;
+  bool written = false;
 };
 // The same from the figures alone.
 nlohmann::ordered_json json_document(const problem &p, const solve_options &opt, const figures &f,
                                      const run_facts &facts, const json_rows &table = {});
+// doc.dump(indent) handed to `write` a few thousand rows at a time, with the
+// rows of the table in place of the empty "rows" array of doc (made with
+// json_rows::written; without a table, or without rows in doc, the document
+// as it is): a table of millions of rows never stands in memory as JSON
+// values, some hundreds of bytes each. Invalid UTF-8 in doc's strings is
+// replaced.
+void write_with_rows(const nlohmann::ordered_json &doc, const solution *table, int indent,
+                     const std::function<void(const std::string &)> &write);
+// The document for a computed problem with every row, so written.
+void write_json(const problem &p, const solve_options &opt, const solution &s,
+                const run_facts &facts, int indent,
+                const std::function<void(const std::string &)> &write);
+
 // The document for a problem that was not computed, with the reason.
 nlohmann::ordered_json json_error(const std::string &error);

@@ -62,6 +62,32 @@ TEST(Csv, RowsAtFullPrecision) {
   EXPECT_EQ(csv_document(cancelled), csv_header);
 }
 
+// The rows written a few thousand at a time make the same text as the whole
+// document dumped at once, at every indent, for tables of any length.
+TEST(Json, WrittenRowsAreTheDumpedDocument) {
+  solution failed = tiny();
+  failed.status.gave_up = true;
+  solution empty;
+  std::vector<solution> tables{tiny(), failed, empty};
+  solve_options direct;
+  direct.method = ai_method::direct;
+  const problem p{200, 50, -0.5, 0.3};
+  tables.push_back(solve(p, direct)); // beyond one piece of 4096 rows
+  ASSERT_GT(tables.back().vai.size(), 4096u);
+  for (const solution &s : tables)
+    for (int indent : {-1, 0, 2, 4}) {
+      std::string written;
+      int pieces = 0;
+      write_json(p, direct, s, {2, 0.5}, indent, [&](const std::string &t) {
+        written += t;
+        ++pieces;
+      });
+      EXPECT_EQ(written, json_document(p, direct, s, {2, 0.5}).dump(indent))
+          << indent << " " << s.vai.size();
+      EXPECT_EQ(pieces, 1 + static_cast<int>(completed(s.status) ? s.vai.size() / 4096 : 0));
+    }
+}
+
 TEST(Json, CompleteGivenUpAndCancelledDocuments) {
   const problem p{4, 2, 0.0, 0.5};
   const json doc = json_document(p, {}, tiny(), {2, 0.5});
