@@ -267,6 +267,11 @@ TEST(ServeApi, AuditsAndPlansAreTheCommandLines) {
                                "--ntot 10:60:10")
                     .out));
   EXPECT_EQ(plan_reply(plan_form::svg, plan, s.context).type, "image/svg+xml");
+  // They wait at the gate as the distribution does.
+  s.gate.enter(); // the only place taken, no queue
+  EXPECT_EQ(audit_reply(counts, s.context).status, 503);
+  EXPECT_EQ(plan_reply(plan_form::json, plan, s.context).status, 503);
+  s.gate.leave();
 }
 
 TEST(ServeApi, BadAuditsAndPlansGetTheCommandLinesMessage) {
