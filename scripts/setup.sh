@@ -26,8 +26,9 @@ group_packages() {
     # R with Rcpp, its test framework, futures and progress for grids.
     r) echo r-base-dev r-cran-rcpp r-cran-testthat r-cran-future r-cran-future.apply \
       r-cran-progressr r-cran-processx r-cran-jsonlite r-cran-withr ;;
-    # A headless Chromium and its WebDriver, driven from Python.
-    browser) echo chromium chromium-driver python3-selenium python3-pytest ;;
+    # A headless Chromium and its WebDriver, driven from Python; curl for the
+    # examples of docs/server.md.
+    browser) echo chromium chromium-driver python3-selenium python3-pytest curl ;;
     *) return 1 ;;
   esac
 }

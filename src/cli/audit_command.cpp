@@ -48,7 +48,7 @@ audit_options parse_audit_options(const std::vector<std::string> &args) {
   }
   if (!o.error.empty() || o.help) return o;
   if (o.events && !o.counts.empty())
-    o.error = "give the four counts or --events, not both";
+    o.error = counts_and_events_refusal("--events");
   else if (!o.events && !o.counts.empty() && o.counts.size() != 4)
     o.error = "expected the four counts minority_applicants minority_hires majority_applicants "
               "majority_hires, found " +

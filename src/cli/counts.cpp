@@ -102,6 +102,10 @@ std::string csv_fields(std::string_view line, std::vector<std::string> &fields) 
 
 } // namespace
 
+std::string counts_and_events_refusal(const std::string &events) {
+  return "give the four counts or " + events + ", not both";
+}
+
 counts_reading counts_from_fields(const std::array<std::string_view, 4> &fields, double alpha) {
   counts_reading r;
   int *const targets[] = {&r.counts.minority_applicants, &r.counts.minority_hires,

@@ -20,6 +20,10 @@ inline constexpr std::array<const char *, 4> count_names = {
 inline constexpr const char *events_header =
     "event,minority_applicants,minority_hires,majority_applicants,majority_hires";
 
+// The refusal of the four counts and the events at once; `events` names the
+// events as the caller takes them ("--events", "events").
+std::string counts_and_events_refusal(const std::string &events);
+
 struct counts_reading {
   selection_counts counts;
   std::string error; // empty when the counts were accepted

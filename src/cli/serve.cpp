@@ -103,6 +103,9 @@ reply route(const std::string &path, const query_params &q, serve_context &c) {
   if (path == "/api/distribution") return distribution_reply(distribution_form::json, q, c);
   if (path == "/api/distribution.csv") return distribution_reply(distribution_form::csv, q, c);
   if (path == "/api/distribution.svg") return distribution_reply(distribution_form::svg, q, c);
+  if (path == "/api/audit") return audit_reply(q, c);
+  if (path == "/api/plan") return plan_reply(plan_form::json, q, c);
+  if (path == "/api/plan.svg") return plan_reply(plan_form::svg, q, c);
   const std::string name = path == "/" ? "/index.html" : path;
   const auto assets = page_assets();
   const auto a =
@@ -253,10 +256,11 @@ std::string serve_usage() {
   const auto n = [](std::int64_t v) { return std::to_string(v); };
   return R"(Usage: torvan serve [--host H] [--port P] [--threads N] [--queue N] [--max-ntot N]
 
-Serves a page for the distribution of the adverse impact ratio, and the
-JSON API behind it, until Ctrl-C (SIGINT) or SIGTERM. Prints the address it
-listens on. The page and its script are compiled into the program: nothing
-is read from disk and nothing is fetched from another host.
+Serves a page for the distribution of the adverse impact ratio, the audit
+of observed counts and the planning of a study, and the JSON API behind it,
+until Ctrl-C (SIGINT) or SIGTERM. Prints the address it listens on. The page
+and its script are compiled into the program: nothing is read from disk and
+nothing is fetched from another host.
 
 Options:
   --host H       address to listen on (default 127.0.0.1, this machine
@@ -281,11 +285,24 @@ API (GET; parameters named like the command line's options and values):
       method (nested or direct), alpha, and rows=all for the table's rows
   /api/distribution.csv?...   torvan --format csv
   /api/distribution.svg?...   the chart of --plot
+  /api/audit?minority_applicants=50&minority_hires=5&majority_applicants=...
+      torvan audit --format json for the four counts (the fourth is
+      majority_hires); also alpha; or, in place of the counts, events=CSV
+      as torvan audit --events reads it
+  /api/plan?esize=-0.3&prop=0.3&selection_ratio=0.2&ntot=10:2000:20
+      torvan plan --format json; also minority_share (for prop), nhire
+      (for selection_ratio), alpha, target, rule (repeated, or names
+      separated by commas) and method
+  /api/plan.svg?...           the chart of torvan plan --plot
 A bad value gets 400 and {"error": "..."} with the command line's message;
 more work than the limits allow gets 422: the nested method up to
 ntot x nhire = )" +
-         n(l.nested_max_cells) + R"(, tables (rows=all, CSV, the chart) up to )" + n(l.max_rows) +
-         R"( rows.
+         n(l.nested_max_cells) + R"( (summed over a plan's sizes), tables (rows=all,
+CSV, the chart) up to )" +
+         n(l.max_rows) + R"( rows, a plan's sizes up to )" + n(l.plan_problems) +
+         R"( times --max-ntot
+applicants added up, events up to )" +
+         n(l.events_applicants) + R"( applicants in all.
 The page: http://127.0.0.1:8080/?tab=distribution&ntot=100&nhire=20&esize=-1&prop=0.2
 
 Exit status: 0 stopped by a signal, 1 could not listen, 2 a bad option.

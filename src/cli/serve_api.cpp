@@ -1,15 +1,14 @@
 // The server's handlers: a query in, the command line's document out.
 #include "cli/serve_api.h"
 
-#include <algorithm>
-#include <initializer_list>
-#include <iterator>
 #include <optional>
 #include <variant>
+#include <vector>
 
 #include "cli/clock.h"
 #include "cli/options.h"
 #include "cli/reader.h"
+#include "cli/serve_query.h"
 #include "engine/table.h"
 #include "report/export.h"
 #include "report/plot.h"
@@ -22,44 +21,19 @@ std::string document(const nlohmann::ordered_json &doc) {
   return doc.dump(2, ' ', false, nlohmann::ordered_json::error_handler_t::replace) + "\n";
 }
 
-// The parameters of one query, each read at most once.
-struct params {
-  const query_params &q;
-  std::string error; // the first fault found
-
-  // The names this query may use; the first other one is a fault.
-  void allow(std::initializer_list<const char *> names) {
-    for (const auto &[name, value] : q)
-      if (error.empty() && std::find(names.begin(), names.end(), name) == names.end())
-        error = "unknown parameter '" + name + "'";
-  }
-
-  // The parameter's text, or nullptr when it is absent (or a fault came first).
-  const std::string *text(const std::string &name) {
-    const auto [first, last] = q.equal_range(name);
-    if (!error.empty() || first == last) return nullptr;
-    if (std::next(first) != last) error = name + " is given more than once";
-    return error.empty() ? &first->second : nullptr;
-  }
-
-  // An option, read by the command line's own function for it.
-  template <class T, class Read> void option(const std::string &name, T &value, Read read) {
-    if (const std::string *t = text(name)) error = read(name, *t, value);
-  }
-
-  // One of the four values of the problem, read as standard input is read.
-  template <class T> void problem_value(const std::string &name, T &v, bool needed) {
-    const std::string *t = text(name);
-    if (!error.empty() || (!t && !needed)) return;
-    const field_read r = t ? read_field(*t, v) : field_read{read_error::none, true, false};
-    if (r.empty)
-      error = name + " is missing";
-    else if (r.several)
-      error = name + " must be one value, not '" + *t + "'";
-    else if (r.error != read_error::none)
-      error = name + ": " + read_error_line(r.error);
-  }
-};
+// One of the four values of the problem, read as standard input is read.
+template <class T>
+void problem_value(query_reader &in, const std::string &name, T &v, bool needed) {
+  const std::string *t = in.text(name);
+  if (!in.error.empty() || (!t && !needed)) return;
+  const field_read r = t ? read_field(*t, v) : field_read{read_error::none, true, false};
+  if (r.empty)
+    in.error = name + " is missing";
+  else if (r.several)
+    in.error = name + " must be one value, not '" + *t + "'";
+  else if (r.error != read_error::none)
+    in.error = name + ": " + read_error_line(r.error);
+}
 
 struct distribution_request {
   distribution_form form = distribution_form::json;
@@ -71,12 +45,12 @@ struct distribution_request {
 std::variant<distribution_request, reply> read_distribution(distribution_form form,
                                                             const query_params &q) {
   distribution_request r{form, {}, {}, false};
-  params in{q, ""};
+  query_reader in{q, ""};
   const bool json = form == distribution_form::json;
-  if (json)
-    in.allow({"ntot", "nhire", "esize", "prop", "minority", "method", "alpha", "rows"});
-  else
-    in.allow({"ntot", "nhire", "esize", "prop", "minority", "method", "alpha"});
+  std::vector<std::string> names = {"ntot",     "nhire",  "esize", "prop",
+                                    "minority", "method", "alpha"};
+  if (json) names.emplace_back("rows");
+  in.allow(names);
   // Options before the problem, as the command line checks them first.
   in.option("minority", r.opt.minority, [](const std::string &n, const std::string &t, int &v) {
     return read_count(n, t, 0, v);
@@ -84,10 +58,10 @@ std::variant<distribution_request, reply> read_distribution(distribution_form fo
   in.option("method", r.opt.method, read_method);
   in.option("alpha", r.opt.alpha, read_alpha);
   if (json) in.option("rows", r.rows, read_rows);
-  in.problem_value("ntot", r.p.ntot, true);
-  in.problem_value("nhire", r.p.nhire, true);
-  in.problem_value("esize", r.p.esize, true);
-  in.problem_value("prop", r.p.prop, r.opt.minority < 0); // a known pool needs no proportion
+  problem_value(in, "ntot", r.p.ntot, true);
+  problem_value(in, "nhire", r.p.nhire, true);
+  problem_value(in, "esize", r.p.esize, true);
+  problem_value(in, "prop", r.p.prop, r.opt.minority < 0); // a known pool needs no proportion
   if (!in.error.empty()) return error_reply(400, in.error);
   if (const auto why = figures_refusal(r.p, r.opt)) return error_reply(400, *why);
   return r;
@@ -108,14 +82,10 @@ std::optional<std::string> rows_refusal(const distribution_request &r, const ser
 
 std::optional<std::string> beyond_limits(const distribution_request &r, const serve_limits &l) {
   if (r.p.ntot > l.max_ntot)
-    return "ntot = " + std::to_string(r.p.ntot) + " is more than this server computes (at most " +
-           std::to_string(l.max_ntot) + " applicants; see torvan serve --max-ntot)";
+    return beyond_max_ntot("ntot = " + std::to_string(r.p.ntot) + " is", l);
   const std::int64_t cells = std::int64_t{r.p.ntot} * r.p.nhire;
   if (r.opt.method == ai_method::nested && cells > l.nested_max_cells)
-    return "the nested method integrates every outcome of every pool and takes too long here "
-           "beyond ntot x nhire = " +
-           std::to_string(l.nested_max_cells) + " (" + std::to_string(cells) +
-           " asked); method=direct gives every probability to 1e-11 in a fraction of the time";
+    return nested_beyond_limit(cells, "", l);
   if (r.form != distribution_form::json) return rows_refusal(r, l);
   return std::nullopt;
 }
@@ -128,14 +98,14 @@ reply computed(const distribution_request &r, const serve_limits &l,
   const auto no_rows = rows_refusal(r, l);
   if (r.form == distribution_form::json && (!r.rows || no_rows)) {
     const figures f = solve_figures(r.p, opt);
-    if (f.status.cancelled) return error_reply(503, "the server is stopping");
+    if (f.status.cancelled) return stopping_reply();
     const run_facts facts{1, thread_cpu_seconds() - t0};
     const json_rows table{nullptr, r.rows ? *no_rows : ""};
     return {completed(f.status) ? 200 : 422, "application/json",
             document(json_document(r.p, opt, f, facts, table))};
   }
   const solution s = solve(r.p, opt);
-  if (s.status.cancelled) return error_reply(503, "the server is stopping");
+  if (s.status.cancelled) return stopping_reply();
   if (r.form == distribution_form::json)
     return {completed(s.status) ? 200 : 422, "application/json",
             document(json_document(r.p, opt, s, {1, thread_cpu_seconds() - t0}))};
@@ -155,10 +125,5 @@ reply distribution_reply(distribution_form form, const query_params &q, serve_co
   if (const reply *bad = std::get_if<reply>(&read)) return *bad;
   const distribution_request &r = std::get<distribution_request>(read);
   if (const auto why = beyond_limits(r, c.limits)) return error_reply(422, *why);
-  const gate_pass pass(c.gate);
-  if (pass.entry == work_gate::entry::full)
-    return error_reply(503, "every computation place is taken and the queue is full; try again "
-                            "in a moment");
-  if (pass.entry == work_gate::entry::closed) return error_reply(503, "the server is stopping");
-  return computed(r, c.limits, c.stopping);
+  return at_the_gate(c, [&] { return computed(r, c.limits, c.stopping); });
 }

@@ -41,3 +41,19 @@ struct serve_context {
 // the queue is full or the server is stopping.
 enum class distribution_form { json, csv, svg };
 reply distribution_reply(distribution_form form, const query_params &q, serve_context &c);
+
+// /api/audit: the four counts minority_applicants, minority_hires,
+// majority_applicants and majority_hires, or events (the CSV text of
+// `torvan audit --events`), and alpha. `torvan audit --format json` (with
+// --events for events). 400 for a bad parameter or counts that cannot be
+// audited, 422 for events beyond the limit, 503 as above.
+reply audit_reply(const query_params &q, serve_context &c);
+
+// /api/plan (json) and /api/plan.svg: the parameters of `torvan plan` by the
+// names of its JSON document (esize, prop or minority_share,
+// selection_ratio or nhire, ntot as A:B[:STEP], alpha, target, rule - more
+// than once, or names separated by commas - and method). JSON is
+// `torvan plan --format json`, SVG its --plot chart. 400 for a bad
+// parameter, 422 for a plan beyond the limits, 503 as above.
+enum class plan_form { json, svg };
+reply plan_reply(plan_form form, const query_params &q, serve_context &c);

@@ -16,6 +16,15 @@ struct serve_limits {
   // The nested method integrates every outcome of every pool: ntot * nhire
   // at most this (150 40 -1 0.2 takes 4 s here, 100 20 -1 0.2 1.6 s).
   std::int64_t nested_max_cells = 5000;
+  // A plan computes its sizes one after another, each within max_ntot: their
+  // ntot added up at most this many times max_ntot (10:2000:20, 100000
+  // applicants in 100 sizes, takes 1.3 s here; 16000:20000:1000 with half
+  // hired and prop 0.5, the slowest kind, 3.8 s). This also bounds the
+  // sizes: from 2 in steps of 1, 446 at most (2 s).
+  int plan_problems = 5;
+  // Several events audited at once: their applicants added up at most this
+  // (40 events of 100000 take 1.4 s here).
+  std::int64_t events_applicants = 4000000;
   // Rows of a table listed (JSON with rows, CSV, the chart): 1000 100 -0.5
   // 0.3 has about this many, 13 MB of JSON written in 0.3 s.
   std::int64_t max_rows = 100000;

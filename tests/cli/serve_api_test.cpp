@@ -1,6 +1,7 @@
 // The server's handlers without HTTP: a bad query gets the command line's own
 // message for the same value, the limits and the gate refuse as they say,
 // and the CSV and the chart are the command line's bytes.
+#include "cli/counts.h"
 #include "cli/serve_api.h"
 #include "cli/serve_assets.h"
 
@@ -223,6 +224,131 @@ TEST(ServeApi, CsvAndChartAreTheCommandLines) {
   run_torvan("30 8 -0.5 0.3\n", "--format csv --plot " + plot);
   EXPECT_EQ(svg.body, slurp(plot));
   std::filesystem::remove(plot);
+}
+
+// The first line `torvan COMMAND args` writes on standard error, without
+// "torvan COMMAND: ", " (see torvan COMMAND --help)" and an option's "--".
+std::string command_message(const std::string &command, const std::string &args,
+                            const std::string &input = "") {
+  std::string line = run_torvan(input, command + " " + args).err;
+  line = line.substr(0, line.find('\n'));
+  for (const std::string &prefix : {"torvan " + command + ": ", std::string("--")})
+    if (line.starts_with(prefix)) line.erase(0, prefix.size());
+  if (const std::string help = " (see torvan " + command + " --help)"; line.ends_with(help))
+    line.resize(line.size() - help.size());
+  return line;
+}
+
+const query_params counts = {{"minority_applicants", "50"},
+                             {"minority_hires", "5"},
+                             {"majority_applicants", "150"},
+                             {"majority_hires", "30"}};
+const query_params plan = {
+    {"esize", "-0.3"}, {"prop", "0.3"}, {"selection_ratio", "0.2"}, {"ntot", "10:60:10"}};
+
+TEST(ServeApi, AuditsAndPlansAreTheCommandLines) {
+  server s;
+  EXPECT_EQ(audit_reply(counts, s.context).body,
+            run_torvan("", "audit --format json 50 5 150 30").out);
+  const std::string csv = std::string(events_header) + "\na,10,2,30,9\nb,0,0,5,1\n";
+  EXPECT_EQ(audit_reply({{"events", csv}, {"alpha", "0.1"}}, s.context).body,
+            run_torvan(csv, "audit --format json --alpha 0.1 --events -").out);
+  const auto without_run_facts = [](const std::string &doc) {
+    auto j = nlohmann::json::parse(doc);
+    j.erase("threads");
+    j.erase("cpu_seconds");
+    return j;
+  };
+  const reply json = plan_reply(plan_form::json, plan, s.context);
+  EXPECT_EQ(json.status, 200);
+  EXPECT_EQ(without_run_facts(json.body),
+            without_run_facts(
+                run_torvan("", "plan --format json --esize -0.3 --prop 0.3 --selection-ratio 0.2 "
+                               "--ntot 10:60:10")
+                    .out));
+  EXPECT_EQ(plan_reply(plan_form::svg, plan, s.context).type, "image/svg+xml");
+  // They wait at the gate as the distribution does.
+  s.gate.enter(); // the only place taken, no queue
+  EXPECT_EQ(audit_reply(counts, s.context).status, 503);
+  EXPECT_EQ(plan_reply(plan_form::json, plan, s.context).status, 503);
+  s.gate.leave();
+}
+
+TEST(ServeApi, BadAuditsAndPlansGetTheCommandLinesMessage) {
+  const struct {
+    query_params q;
+    const char *args, *input;
+  } audits[] = {
+      {with(counts, "minority_hires", "x"), "50 x 150 30", ""},
+      {with(counts, "minority_hires", "51"), "50 51 150 30", ""},
+      {with(counts, "majority_applicants", "-1"), "50 5 -1 30", ""},
+      {with(counts, "alpha", "2"), "--alpha 2 50 5 150 30", ""},
+      {{{"events", "a,b\n"}}, "--events -", "a,b\n"},
+  };
+  server s;
+  for (const auto &c : audits) {
+    const reply r = audit_reply(c.q, s.context);
+    EXPECT_EQ(r.status, 400) << c.args;
+    EXPECT_EQ(error_of(r), command_message("audit", c.args, c.input));
+  }
+  const struct {
+    query_params q;
+    const char *args;
+  } plans[] = {
+      {with(plan, "esize", "NaN"), "--esize NaN"},
+      {with(plan, "ntot", "60:10"), "--ntot 60:10"},
+      {with(plan, "nhire", "5"), "--nhire 5"},
+      {with(plan, "rule", "bogus"), "--rule bogus"},
+  };
+  const std::string rest = " --esize -0.3 --prop 0.3 --selection-ratio 0.2 --ntot 10:60:10 ";
+  for (const auto &c : plans) {
+    const reply r = plan_reply(plan_form::json, c.q, s.context);
+    EXPECT_EQ(r.status, 400) << c.args;
+    // The option given last wins on the command line: the case's after the rest.
+    EXPECT_EQ(error_of(r), command_message("plan", rest + c.args));
+  }
+}
+
+// A plan is refused, before anything is computed, beyond --max-ntot, beyond
+// plan_problems times it in all, and by the nested method beyond its limit
+// summed over the sizes; so are events beyond their applicants' limit.
+TEST(ServeApi, AuditsAndPlansBeyondTheLimits) {
+  server s;
+  s.limits.max_ntot = 1000;
+  s.limits.plan_problems = 2;
+  s.limits.events_applicants = 100;
+  s.stopping = true;
+  const struct {
+    query_params q;
+    const char *message;
+  } cases[] = {
+      {with(plan, "ntot", "10:1005:5"),
+       "ntot reaches 1005 applicants, more than this server computes (at most 1000 applicants; "
+       "see torvan serve --max-ntot)"},
+      {with(plan, "ntot", "10:120"),
+       "the plan's 111 sizes add up to 7215 applicants, more than this server computes in one "
+       "plan (at most 2000, 2 times --max-ntot); a larger step draws the same curves from fewer "
+       "sizes"},
+      // ntot x round(0.2 ntot) for ntot = 10, 15, ..., 100.
+      {with(with(plan, "ntot", "10:100:5"), "method", "nested"),
+       "the nested method integrates every outcome of every pool and takes too long here beyond "
+       "ntot x nhire = 5000 summed over the plan's sizes (14345 asked); method=direct gives "
+       "every probability to 1e-11 in a fraction of the time"},
+  };
+  for (const auto &c : cases)
+    for (const plan_form form : {plan_form::json, plan_form::svg}) {
+      const reply r = plan_reply(form, c.q, s.context);
+      EXPECT_EQ(r.status, 422) << c.message;
+      EXPECT_EQ(error_of(r), c.message);
+    }
+  // Within the limits: started, and cancelled at once.
+  EXPECT_EQ(plan_reply(plan_form::json, with(plan, "ntot", "10:60:2"), s.context).status, 503);
+  const std::string csv = std::string(events_header) + "\na,10,2,30,9\nb,20,2,50,9\n";
+  const reply events = audit_reply({{"events", csv}}, s.context);
+  EXPECT_EQ(events.status, 422);
+  EXPECT_EQ(error_of(events),
+            "the 2 events hold 110 applicants in all, more than this server audits at once (at "
+            "most 100)");
 }
 
 // The page loads nothing from another host and holds no inline script or

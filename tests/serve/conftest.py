@@ -97,3 +97,34 @@ def options_of(**options):
 def without_run_facts(text):
     """A JSON document's text less the lines that differ from run to run."""
     return re.sub(r'\n  "(threads|cpu_seconds)": [^\n]*', "", text)
+
+
+def run(*args, text=None):
+    """The built program run with `args`, standard input `text`."""
+    return subprocess.run([BINARY, *args], input=text, capture_output=True, text=True, timeout=120)
+
+
+def refusal(command, *args, text=None):
+    """The message `torvan COMMAND` prints when it refuses `args`, without the
+    program's name before it, the pointer to --help after it and an option's
+    leading dashes (the server's parameter of the same name has none)."""
+    r = run(command, *args, text=text)
+    assert r.returncode == 2, r.stdout
+    message = r.stderr.splitlines()[0].removeprefix(f"torvan {command}: ").removeprefix("--")
+    return message.removesuffix(f" (see torvan {command} --help)")
+
+
+COUNT_NAMES = ("minority_applicants", "minority_hires", "majority_applicants", "majority_hires")
+
+
+def audit_args(params):
+    """`torvan audit`'s arguments, and its standard input, for a query's parameters."""
+    args = [f"--alpha={params['alpha']}"] if "alpha" in params else []
+    if "events" in params:
+        return args + ["--events", "-"], params["events"]
+    return args + [str(params[n]) for n in COUNT_NAMES if n in params], None
+
+
+def plan_args(params):
+    """`torvan plan`'s options for a query's parameters, a list of (name, value)."""
+    return ["--threads", "1"] + [f"--{k.replace('_', '-')}={v}" for k, v in params]

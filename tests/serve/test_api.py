@@ -76,5 +76,6 @@ def test_help_names_the_options_and_the_api():
     r = subprocess.run([BINARY, "serve", "--help"], capture_output=True, text=True, timeout=10)
     assert r.returncode == 0 and r.stdout.startswith("Usage: torvan serve")
     for topic in ("--host", "--port", "--threads", "--queue", "--max-ntot", "/api/distribution",
-                  "/api/distribution.csv", "/api/distribution.svg", "Exit status"):
+                  "/api/distribution.csv", "/api/distribution.svg", "/api/audit", "/api/plan",
+                  "/api/plan.svg", "Exit status"):
         assert topic in r.stdout, topic

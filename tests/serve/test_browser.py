@@ -3,17 +3,18 @@ form filled and submitted, its figures compared with the command line's
 summary digit for digit; errors and hostile values shown as text. Screenshots
 of each tab go to the build folder."""
 
+import json
 import re
 import urllib.parse
 
 import pytest
 
-from conftest import BUILD, cli, line, query
+from conftest import BUILD, cli, line, plan_args, query, refusal, run
 
 webdriver = pytest.importorskip("selenium.webdriver")
 from selenium.webdriver.chrome.service import Service  # noqa: E402
 from selenium.webdriver.common.by import By  # noqa: E402
-from selenium.webdriver.support.ui import WebDriverWait  # noqa: E402
+from selenium.webdriver.support.ui import Select, WebDriverWait  # noqa: E402
 
 # The summary page's labels, and the figure each one shows on the page.
 LABELS = {
@@ -71,6 +72,12 @@ def browser(tmp_path_factory):
     driver.set_script_timeout(WAIT)
     yield driver
     driver.quit()
+
+
+@pytest.fixture(autouse=True)
+def fresh_log(browser):
+    """Each test sees only what its own pages logged."""
+    browser.get_log("browser")
 
 
 def panel(browser, name):
@@ -198,14 +205,244 @@ def test_a_table_too_large_says_so(server, browser):
     assert page_figures(p)["mean"] == summary_of(big, "--method", "direct")["mean"]
 
 
-@pytest.mark.parametrize("tab", ["audit", "plan"])
-def test_the_other_tabs(server, browser, tab):
-    browser.get(server.url)
-    browser.find_element(By.CSS_SELECTOR, f'[data-tab="{tab}"]').click()
-    WebDriverWait(browser, WAIT).until(lambda _: panel(browser, tab).is_displayed())
-    assert not panel(browser, "distribution").is_displayed()
-    assert urllib.parse.urlsplit(browser.current_url).query == f"tab={tab}"
-    screenshot(browser, tab)
+# ---- the audit tab
+
+HEADER = "event,minority_applicants,minority_hires,majority_applicants,majority_hires"
+DOTTED = re.compile(r"^  (\S.*?) \.+\s*(\S.*)$")
+COUNTS_ROW = re.compile(r"^  (minority|majority|all)\s+(\d+)\s+(\d+)\s+(\S+)$")
+Z_FLAG = re.compile(r"^flags adverse impact: z <= -\d\.\d{4}$")
+
+
+def audit_lines(*args, text=None):
+    """The figures of `torvan audit`'s page in order: its counts rows and its
+    dotted lines, as the page shows them (a figure undefined for the reason
+    above it is simply undefined; the Z tests' critical value is named)."""
+    page = run("audit", *args, text=text).stdout
+    out = []
+    for l in page.splitlines():
+        if m := COUNTS_ROW.match(l):
+            out.append(list(m.groups()))
+        elif m := DOTTED.match(l):
+            label, value = m.groups()
+            label = "flags adverse impact: z <= -z(alpha/2)" if Z_FLAG.match(label) else label
+            out.append([label, "undefined" if value == "undefined, as above" else value])
+    return out
+
+
+# The page's counts rows and figure rows in order: their cells, their reason,
+# and whether they are the events' totals.
+PAGE_FIGURES = """
+return [...arguments[0].querySelectorAll('tr[data-count], tr[data-row]')].map((tr) => {
+  const why = tr.querySelector('[data-why]');
+  const cells = [...tr.querySelectorAll('td')].map((td) => td.textContent);
+  return [[tr.querySelector('[data-label]').textContent, ...cells], why ? why.textContent : null,
+          tr.closest('[data-total]') !== null];
+});
+"""
+
+
+def reasons_of(doc):
+    """Every "..._reason" of a document."""
+    if isinstance(doc, dict):
+        return {v for k, v in doc.items() if k.endswith("_reason")} | {
+            r for v in doc.values() for r in reasons_of(v)}
+    if isinstance(doc, list):
+        return {r for v in doc for r in reasons_of(v)}
+    return set()
+
+
+def check_audit(browser, p, args, text=None):
+    rows = browser.execute_script(PAGE_FIGURES, p.find_element(By.CSS_SELECTOR, "[data-audit]"))
+    assert [figures for figures, _, _ in rows] == audit_lines(*args, text=text)
+    # Every figure without a value says why, in the document's words (the
+    # totals of events, which the document does not rate, aside).
+    reasons = reasons_of(json.loads(run("audit", "--format", "json", *args, text=text).stdout))
+    for figures, why, total in rows:
+        if total:
+            continue
+        undefined = figures[-1] == "undefined" or "unbounded" in figures[-1]
+        assert bool(why) == undefined, figures
+        assert why is None or set(why.split("; ")) <= reasons, why
+
+
+def test_an_audit_address_opens_with_its_results(server, browser):
+    browser.get(server.url + "?tab=audit&minority_applicants=50&minority_hires=5"
+                "&majority_applicants=150&majority_hires=30")
+    p = wait_for_results(browser, "audit", "One selection: 50 minority applicants (5 hired)")
+    check_audit(browser, p, ["50", "5", "150", "30"])
+    screenshot(browser, "audit")
+    assert no_console_errors(browser) == []
+
+
+def test_the_audit_form_gives_the_command_lines_figures(server, browser):
+    browser.get(server.url + "?tab=audit")
+    form = panel(browser, "audit").find_element(By.TAG_NAME, "form")
+    fill(browser, form, minority_applicants="25", minority_hires="0", majority_applicants="75",
+         majority_hires="20", alpha="0.01")
+    p = wait_for_results(browser, "audit", "25 minority applicants (0 hired)")
+    check_audit(browser, p, ["--alpha", "0.01", "25", "0", "75", "20"])
+    address = urllib.parse.parse_qs(urllib.parse.urlsplit(browser.current_url).query)
+    assert address["tab"] == ["audit"] and address["minority_hires"] == ["0"]
+    assert "events" not in address
+    assert no_console_errors(browser) == []
+
+
+EVENTS = HEADER + '\n2019,40,4,120,30\n"2020, site B",30,0,90,20\nnone,0,0,50,10\n'
+
+
+def test_events_pasted_as_csv(server, browser):
+    browser.get(server.url + "?tab=audit")
+    form = panel(browser, "audit").find_element(By.TAG_NAME, "form")
+    Select(form.find_element(By.CSS_SELECTOR, '[data-switch="observed"]')).select_by_value("events")
+    assert not form.find_element(By.NAME, "minority_applicants").is_displayed()
+    fill(browser, form, events=EVENTS)
+    p = wait_for_results(browser, "audit", "3 events: 70 minority applicants (4 hired)")
+    check_audit(browser, p, ["--events", "-"], text=EVENTS)
+    titles = [h.text for h in p.find_elements(By.CSS_SELECTOR, ".event h2")]
+    assert titles == ["Event 1 of 3: 2019", "Event 2 of 3: 2020, site B", "Event 3 of 3: none",
+                      "All 3 events together"]
+    # The address holds the events alone: opened again, it shows them.
+    address = urllib.parse.parse_qs(urllib.parse.urlsplit(browser.current_url).query)
+    assert address["events"] == [EVENTS.strip()] and "minority_applicants" not in address
+    browser.get(browser.current_url)
+    p = wait_for_results(browser, "audit", "3 events")
+    check_audit(browser, p, ["--events", "-"], text=EVENTS)
+    screenshot(browser, "audit_events")
+    assert no_console_errors(browser) == []
+
+
+def test_a_bad_audit_shows_the_programs_message(server, browser):
+    browser.get(server.url + "?tab=audit")
+    form = panel(browser, "audit").find_element(By.TAG_NAME, "form")
+    fill(browser, form, minority_hires="60")
+    assert (wait_for_error(browser, "audit")
+            == refusal("audit", "50", "60", "150", "30"))
+    bad = HEADER + "\na,10,2,30,9\nb,12,13,28,10\n"
+    Select(form.find_element(By.CSS_SELECTOR, '[data-switch="observed"]')).select_by_value("events")
+    fill(browser, form, events=bad)
+    assert wait_for_error(browser, "audit") == refusal("audit", "--events", "-", text=bad)
+    assert wait_for_error(browser, "audit").startswith("line 3: ")
+
+
+def test_a_script_in_an_event_shows_as_text(server, browser):
+    hostile = '<script>window.injected = 1</script><img src=x onerror="window.injected = 2">'
+    events = HEADER + '\n"' + hostile.replace('"', '""') + '",10,1,30,9\n'
+    browser.get(server.url + "?tab=audit&events=" + urllib.parse.quote(events))
+    p = wait_for_results(browser, "audit", "1 event: ")
+    assert p.find_element(By.CSS_SELECTOR, ".event h2").text == "Event 1 of 1: " + hostile
+    browser.get(server.url + "?tab=audit&minority_applicants=50&minority_hires="
+                + urllib.parse.quote(hostile) + "&majority_applicants=150&majority_hires=30")
+    assert wait_for_error(browser, "audit").startswith("minority_hires must be a whole number")
+    assert browser.execute_script("return window.injected") is None
+    assert len(browser.find_elements(By.TAG_NAME, "script")) == 1
+    assert browser.find_elements(By.CSS_SELECTOR, "img[src=x]") == []
+
+
+# ---- the plan tab
+
+def plan_page(params):
+    """`torvan plan`'s page: its plan lines, its rows (a row not computed as
+    its first three fields and its reason) and its found sizes."""
+    lines = run("plan", *plan_args(params)).stdout.splitlines()
+    plan = lines[2:5]
+    head = next(i for i, l in enumerate(lines) if l.startswith("   ntot"))
+    rows = []
+    for l in lines[head + 1:lines.index("", head)]:
+        if l.startswith(" " * 8):  # a reason's next line
+            rows[-1][-1] += " " + l.strip()
+        elif "not computed: " in l:
+            first, why = l.split("  not computed: ")
+            rows.append(first.split() + ["not computed: " + why])
+        else:
+            rows.append(l.rstrip("*").split() + (["*"] if l.endswith("*") else []))
+    found_at = next(i for i, l in enumerate(lines) if l.strip() == "first   stays")
+    found = []
+    for l in lines[found_at + 1:]:
+        title, value = re.match(r"^  (.*?) \.+ +(\S.*)$", l).groups()
+        found.append([title] + (["not reached in the range"] if value.startswith("not reached")
+                                else value.split()))
+    return plan, rows, found
+
+
+def page_plan(p):
+    plan = p.find_element(By.CSS_SELECTOR, "[data-problem]").text.splitlines()
+    rows = [[td.text for td in tr.find_elements(By.TAG_NAME, "td")]
+            for tr in p.find_elements(By.CSS_SELECTOR, "tr[data-plan-row]")]
+    # The text page marks a row short of the error bound after its last figure.
+    rows = [r[:-1] + [r[-1].rstrip("*"), "*"] if r[-1].endswith("*") else r for r in rows]
+    found = [[tr.find_element(By.TAG_NAME, "th").text]
+             + [td.text for td in tr.find_elements(By.TAG_NAME, "td")]
+             for tr in p.find_elements(By.CSS_SELECTOR, "tr[data-rule]")]
+    return plan, rows, found
+
+
+def wait_for_chart(browser, p):
+    chart = p.find_element(By.CSS_SELECTOR, "[data-chart]")
+    WebDriverWait(browser, WAIT).until(
+        lambda _: browser.execute_script(
+            "return arguments[0].complete && arguments[0].naturalWidth", chart))
+
+
+PLAN = [("esize", "-0.3"), ("prop", "0.3"), ("selection_ratio", "0.2"), ("ntot", "10:2000:20")]
+
+
+def test_a_plan_address_opens_with_its_results(server, browser):
+    browser.get(server.url + "?tab=plan&" + urllib.parse.urlencode(PLAN))
+    p = wait_for_results(browser, "plan", "Pool sizes: ntot from 10 to 2000 in steps of 20")
+    assert page_plan(p) == plan_page(PLAN)
+    wait_for_chart(browser, p)
+    assert not p.find_element(By.CSS_SELECTOR, "[data-false-positive]").is_displayed()
+    screenshot(browser, "plan")
+    assert no_console_errors(browser) == []
+
+
+def test_the_plan_form_gives_the_command_lines_figures(server, browser):
+    browser.get(server.url + "?tab=plan")
+    form = panel(browser, "plan").find_element(By.TAG_NAME, "form")
+    Select(form.find_element(By.CSS_SELECTOR, '[data-switch="pools"]')).select_by_value(
+        "minority_share")
+    Select(form.find_element(By.CSS_SELECTOR, '[data-switch="hires"]')).select_by_value("nhire")
+    for rule in ("four_fifths_one_person", "fisher_exact", "four_fifths_and_z"):
+        form.find_element(By.CSS_SELECTOR, f'input[name=rule][value="{rule}"]').click()
+    fill(browser, form, esize="0", minority_share="0.25", nhire="12", ntot="10:80:5",
+         target="0.04", alpha="0.1")
+    p = wait_for_results(browser, "plan", "Pool sizes: ntot from 10 to 80 in steps of 5")
+    params = [("esize", "0"), ("minority_share", "0.25"), ("nhire", "12"), ("ntot", "10:80:5"),
+              ("target", "0.04"), ("alpha", "0.1"), ("method", "direct"),
+              ("rule", "four_fifths,z_test,z_ir")]
+    assert page_plan(p) == plan_page(params)
+    assert p.find_element(By.CSS_SELECTOR, "[data-false-positive]").is_displayed()
+    wait_for_chart(browser, p)
+    # The address holds the query, with the rules ticked; opened again, the same.
+    address = urllib.parse.parse_qs(urllib.parse.urlsplit(browser.current_url).query)
+    assert address["rule"] == ["four_fifths,z_test,z_ir"] and "prop" not in address
+    assert "selection_ratio" not in address
+    browser.get(browser.current_url)
+    p = wait_for_results(browser, "plan", "Pool sizes: ntot from 10 to 80 in steps of 5")
+    assert page_plan(p) == plan_page(params)
+    ticked = [b.get_attribute("value")
+              for b in p.find_elements(By.CSS_SELECTOR, "input[name=rule]") if b.is_selected()]
+    assert ticked == ["four_fifths", "z_test", "z_ir"]
+    assert no_console_errors(browser) == []
+
+
+def test_a_bad_plan_shows_the_programs_message(server, browser):
+    browser.get(server.url + "?tab=plan")
+    form = panel(browser, "plan").find_element(By.TAG_NAME, "form")
+    fill(browser, form, ntot="100:10")
+    assert wait_for_error(browser, "plan") == refusal(
+        "plan", *plan_args([("esize", "-0.5"), ("prop", "0.3"), ("selection_ratio", "0.2"),
+                            ("ntot", "100:10")]))
+    fill(browser, form, ntot="10:20000:10")
+    assert wait_for_error(browser, "plan").startswith("the plan's 2000 sizes add up to 20010000 applicants")
+
+
+def test_a_script_in_a_plan_parameter_shows_as_text(server, browser):
+    hostile = '<script>window.injected = 1</script><img src=x onerror="window.injected = 2">'
+    browser.get(server.url + "?tab=plan&" + urllib.parse.urlencode(PLAN + [("rule", hostile)]))
+    assert wait_for_error(browser, "plan").startswith(f"rule '{hostile}' is not one of ")
+    assert browser.execute_script("return window.injected") is None
+    assert browser.find_elements(By.CSS_SELECTOR, "img[src=x]") == []
 
 
 def test_numbers_are_printed_as_printf_prints_them(server, browser):

@@ -5,6 +5,7 @@ import signal
 import subprocess
 import threading
 import time
+import urllib.parse
 
 import pytest
 
@@ -19,20 +20,29 @@ def test_a_signal_stops_it_cleanly(sig):
     assert status == 0 and err == "torvan serve: stopped\n"
 
 
-def test_stopping_cancels_the_computation_under_way():
+EVENTS = ("event,minority_applicants,minority_hires,majority_applicants,majority_hires\n"
+          + "".join(f"e{i},50000,{500 + i},50000,5000\n" for i in range(40)))
+SLOW = [
+    "/api/distribution?" + query((100, 20, -1.0, 0.2)),  # the nested method, over a second
+    "/api/plan?esize=-0.5&prop=0.5&selection_ratio=0.5&ntot=16000:20000:1000",  # seconds
+    "/api/audit?" + urllib.parse.urlencode({"events": EVENTS}),  # a second and more
+]
+
+
+@pytest.mark.parametrize("slow", SLOW, ids=["distribution", "plan", "events"])
+def test_stopping_cancels_the_computation_under_way(slow):
     s = Server("--threads", "1")
     answer = {}
 
     def ask():
         try:
-            slow = "/api/distribution?" + query((100, 20, -1.0, 0.2))
             answer["status"], _, answer["body"] = s.get(slow)
         except OSError as e:  # the connection closed with the server
             answer["status"] = str(e)
 
     t = threading.Thread(target=ask)
     t.start()
-    time.sleep(0.3)  # the nested method takes over a second here
+    time.sleep(0.3)
     start = time.monotonic()
     status, _ = s.stop()
     assert status == 0

@@ -33,6 +33,22 @@ function general(x, precision) {
 }
 
 const probability = (x) => fixed(x, 12);
+const fixed4 = (x) => fixed(x, 4);
+const fixed6 = (x) => fixed(x, 6);
+const general6 = (x) => general(x, 6);
+const yesNo = (b) => (b ? 'yes' : 'no');
+
+// The rules that flag adverse impact, by their names in the documents, as
+// the text pages abbreviate and title them.
+const RULES = [
+  ['four_fifths', '4/5', 'four-fifths rule'],
+  ['four_fifths_one_person', '4/5+1', 'four-fifths rule, even with one more minority hire'],
+  ['z_test', 'Z', 'two-proportion Z test (pooled variance)'],
+  ['fisher_exact', 'Fisher', 'Fisher exact test (lower tail)'],
+  ['z_ir', 'Z_IR', 'impact-ratio Z test (Morris & Lobsenz)'],
+  ['four_fifths_and_z', '4/5&Z', 'four-fifths rule and Z test'],
+];
+const ruleNamed = (name) => RULES.find(([n]) => n === name);
 
 // ---- the page's pieces
 
@@ -54,14 +70,24 @@ function fillFigures(table, rows) {
   );
 }
 
-// The form's fields that are filled in, in the form's order.
+// The form's fields that are filled in, in the form's order, less those of
+// a case not chosen. A group of check boxes all ticked is left out (every
+// one is the default); otherwise its ticked values go as one, with commas.
 function formQuery(form) {
   const q = new URLSearchParams();
+  const boxes = new Map();
   for (const field of form.elements) {
-    if (!field.name || field.name === 'tab') continue;
+    if (!field.name || field.name === 'tab' || field.matches(':disabled')) continue;
+    if (field.type === 'checkbox') {
+      boxes.set(field.name, [...(boxes.get(field.name) || []), field]);
+      continue;
+    }
     const v = field.value.trim();
     if (v !== '') q.append(field.name, v);
   }
+  for (const [name, group] of boxes)
+    if (!group.every((b) => b.checked))
+      q.append(name, group.filter((b) => b.checked).map((b) => b.value).join(','));
   return q;
 }
 
@@ -73,10 +99,38 @@ function fieldsOfAddress(form, address) {
   return q;
 }
 
+// A switch (a select without a name) shows the fields of the case it names
+// and disables the others', which a query then leaves out.
+function showCase(form, select) {
+  const prefix = select.dataset.switch + ':';
+  for (const c of form.querySelectorAll('[data-case^="' + prefix + '"]')) {
+    const chosen = c.dataset.case === prefix + select.value;
+    c.hidden = !chosen;
+    c.disabled = !chosen;
+  }
+}
+
+// The switch that shows the fields named in q.
+function chooseCases(form, q) {
+  for (const select of form.querySelectorAll('[data-switch]')) {
+    for (const option of select.options) {
+      const c = form.querySelector('[data-case="' + select.dataset.switch + ':' + option.value + '"]');
+      if ([...c.querySelectorAll('[name]')].some((f) => q.has(f.name))) select.value = option.value;
+    }
+    showCase(form, select);
+  }
+}
+
 function fillForm(form, q) {
-  for (const [name, value] of q) {
-    const field = form.elements.namedItem(name);
-    if (field) field.value = value;
+  chooseCases(form, q);
+  for (const field of form.elements) {
+    if (!field.name) continue;
+    if (field.type === 'checkbox') {
+      const asked = q.getAll(field.name).flatMap((v) => v.split(','));
+      field.checked = asked.length === 0 || asked.includes(field.value);
+    } else if (q.has(field.name)) {
+      field.value = q.get(field.name);
+    }
   }
 }
 
@@ -173,12 +227,7 @@ function renderDistribution(panel, doc, q) {
   ]);
   r.querySelector('[data-alpha]').textContent = '(alpha = ' + general(a.alpha, 6) + ' for the significance tests)';
   fillFigures(r.querySelector('[data-rules]'), [
-    ['four_fifths', 'four-fifths rule', probability(a.four_fifths)],
-    ['four_fifths_one_person', 'four-fifths rule, even with one more minority hire', probability(a.four_fifths_one_person)],
-    ['z_test', 'two-proportion Z test (pooled variance)', probability(a.z_test)],
-    ['fisher_exact', 'Fisher exact test (lower tail)', probability(a.fisher_exact)],
-    ['z_ir', 'impact-ratio Z test (Morris & Lobsenz)', probability(a.z_ir)],
-    ['four_fifths_and_z', 'four-fifths rule and Z test', probability(a.four_fifths_and_z)],
+    ...RULES.map(([name, , title]) => [name, title, probability(a[name])]),
     ['four_fifths_not_z', 'four-fifths rule but not Z test', probability(a.four_fifths_not_z)],
     ['z_not_four_fifths', 'Z test but not four-fifths rule', probability(a.z_not_four_fifths)],
     ['no_comparison', 'no comparison (none or all hired, a group absent)', probability(a.no_comparison)],
@@ -192,29 +241,285 @@ function renderDistribution(panel, doc, q) {
   showTable(r, q);
 }
 
+// The chart at `url` in `img`; when it cannot be drawn, the server's reason
+// in `note`, after `lead`, and `alsoHidden` hidden with the chart.
+function showChart(img, note, url, lead, alsoHidden = []) {
+  note.hidden = true;
+  img.hidden = false;
+  for (const e of alsoHidden) e.hidden = false;
+  img.onerror = async () => {
+    const { error } = await ask(url);
+    if (img.getAttribute('src') !== url) return;
+    img.hidden = true;
+    for (const e of alsoHidden) e.hidden = true;
+    note.textContent = lead + (error || 'the chart could not be drawn');
+    note.hidden = false;
+  };
+  img.src = url;
+}
+
 // The chart and the downloads need the table; when it is too large the
 // chart's refusal says so, in place of both.
 function showTable(r, q) {
-  const chart = r.querySelector('[data-chart]');
-  const chartError = r.querySelector('[data-chart-error]');
-  const downloads = r.querySelector('[data-downloads]');
   const rows = new URLSearchParams(q);
   rows.set('rows', 'all');
   r.querySelector('[data-csv]').href = '/api/distribution.csv?' + q;
   r.querySelector('[data-json]').href = '/api/distribution?' + rows;
-  chartError.hidden = true;
-  chart.hidden = false;
-  downloads.hidden = false;
-  const url = '/api/distribution.svg?' + q;
-  chart.onerror = async () => {
-    const { error } = await ask(url);
-    if (chart.getAttribute('src') !== url) return;
-    chart.hidden = true;
-    downloads.hidden = true;
-    chartError.textContent = 'No chart and no table: ' + (error || 'the chart could not be drawn');
-    chartError.hidden = false;
-  };
-  chart.src = url;
+  showChart(r.querySelector('[data-chart]'), r.querySelector('[data-chart-error]'),
+    '/api/distribution.svg?' + q, 'No chart and no table: ', [r.querySelector('[data-downloads]')]);
+}
+
+// ---- the audit tab: the figures of the text page, with its precision
+
+// A figure of the document that may be null; then its reason is beside it.
+function maybe(o, key, format) {
+  const v = o[key];
+  return v === null || v === undefined ? { value: 'undefined', why: o[key + '_reason'] } : { value: format(v) };
+}
+
+// "lower to upper", an end without a value unbounded and its reason given;
+// both without values for one reason, undefined.
+function interval(o, lower, upper, format) {
+  const whyLower = o[lower + '_reason'];
+  const whyUpper = o[upper + '_reason'];
+  if (o[lower] === null && o[upper] === null && whyLower === whyUpper) return { value: 'undefined', why: whyLower };
+  const end = (v) => (v === null ? 'unbounded' : format(v));
+  const whys = [...new Set([whyLower, whyUpper].filter(Boolean))];
+  return { value: end(o[lower]) + ' to ' + end(o[upper]), why: whys.join('; ') };
+}
+
+// Rows of "label  value", a reason under the label of a figure without one.
+function figureTable(rows) {
+  const table = element('table', undefined, { class: 'figures' });
+  for (const [label, { value, why }] of rows) {
+    const th = element('th', undefined, { scope: 'row' });
+    th.append(element('span', label, { 'data-label': '' }));
+    if (why) th.append(element('small', why, { class: 'why', 'data-why': '' }));
+    const tr = element('tr', undefined, { 'data-row': '' });
+    tr.append(th, element('td', value, { 'data-value': '' }));
+    table.append(tr);
+  }
+  return table;
+}
+
+function countsTable(observed, rates) {
+  const table = element('table', undefined, { class: 'counts' });
+  const head = element('tr');
+  head.append(element('th'), ...['applicants', 'hired', 'selection rate'].map((h) => element('th', h, { scope: 'col' })));
+  table.append(head);
+  const groups = [
+    ['minority', observed.minority_applicants, observed.minority_hires, rates.minority],
+    ['majority', observed.majority_applicants, observed.majority_hires, rates.majority],
+    ['all', observed.minority_applicants + observed.majority_applicants,
+      observed.minority_hires + observed.majority_hires, rates.pooled],
+  ];
+  for (const [group, applicants, hired, { value, why }] of groups) {
+    const th = element('th', undefined, { scope: 'row' });
+    th.append(element('span', group, { 'data-label': '' }));
+    if (why) th.append(element('small', why, { class: 'why', 'data-why': '' }));
+    const tr = element('tr', undefined, { 'data-count': '' });
+    tr.append(th, element('td', String(applicants)), element('td', String(hired)), element('td', value));
+    table.append(tr);
+  }
+  return table;
+}
+
+const levelLabel = (alpha, what) => general6(100 * (1 - alpha)) + '% ' + what;
+
+// One selection's figures, in the order of the text page.
+function auditParts(a, alpha) {
+  const x = a.observed.minority_hires;
+  const flagZ = 'flags adverse impact: z <= -z(alpha/2)';
+  const esize = a.implied_esize;
+  return [
+    countsTable(a.observed, {
+      minority: maybe(a.rates, 'minority', fixed6),
+      majority: maybe(a.rates, 'majority', fixed6),
+      pooled: { value: fixed6(a.rates.pooled) },
+    }),
+    figureTable([
+      ['impact ratio: minority rate / majority rate', maybe(a, 'impact_ratio', fixed4)],
+      ['AI ratio: majority rate / minority rate', maybe(a, 'ai', fixed4)],
+      ['shortfall: pooled-rate minority hires less actual', { value: fixed4(a.shortfall) }],
+    ]),
+    element('h3', "Four-fifths rule: minority rate below 4/5 of the majority's"),
+    figureTable([
+      ['flags adverse impact', { value: yesNo(a.four_fifths.flags) }],
+      ['flags even with one more minority hire', { value: yesNo(a.four_fifths.one_person_flags) }],
+      ['further minority hires until it does not flag', maybe(a.four_fifths, 'hires_to_pass', String)],
+    ]),
+    element('h3', 'Two-proportion Z test, pooled variance (alpha = ' + general6(alpha) + ')'),
+    figureTable([
+      ["z, negative when the minority's rate is lower", maybe(a.z_test, 'z', fixed4)],
+      ['p, lower tail', maybe(a.z_test, 'p_lower', general6)],
+      ['p, two-sided', maybe(a.z_test, 'p_two_sided', general6)],
+      [flagZ, { value: yesNo(a.z_test.flags) }],
+    ]),
+    element('h3', "Fisher's exact test (X' the minority hires of a random selection)"),
+    figureTable([
+      ["p, lower tail: P(X' <= " + x + ')', { value: general6(a.fisher_exact.p_lower) }],
+      ['p, two-sided', { value: general6(a.fisher_exact.p_two_sided) }],
+      ["mid-p: P(X' < " + x + ") + P(X' = " + x + ') / 2', { value: general6(a.fisher_exact.p_mid) }],
+      ['flags adverse impact: lower tail <= alpha/2', { value: yesNo(a.fisher_exact.flags) }],
+    ]),
+    element('h3', 'Impact-ratio Z test (Morris & Lobsenz, 2000)'),
+    figureTable([
+      ['z', maybe(a.z_ir, 'z', fixed4)],
+      ['p, lower tail', maybe(a.z_ir, 'p_lower', general6)],
+      [flagZ, { value: yesNo(a.z_ir.flags) }],
+      [levelLabel(alpha, 'interval of the impact ratio'), interval(a.impact_ratio_ci, 'lower', 'upper', fixed4)],
+    ]),
+    element('h3',
+      "Implied effect size: the minority's mean score less the majority's, in standard deviations, were the " +
+      (x + a.observed.majority_hires) + ' hired the best of these ' +
+      (a.observed.minority_applicants + a.observed.majority_applicants) + ' applicants'),
+    figureTable([
+      ['maximum likelihood', maybe(esize, 'mle', fixed4)],
+      [levelLabel(alpha, 'exact interval'), interval(esize, 'lower', 'upper', fixed4)],
+      ['probit of the rates (large-sample value)', maybe(esize, 'probit', fixed4)],
+    ]),
+  ];
+}
+
+function countsLine(o) {
+  return o.minority_applicants + ' minority applicants (' + o.minority_hires + ' hired), ' +
+    o.majority_applicants + ' majority applicants (' + o.majority_hires + ' hired)';
+}
+
+// The events one by one, then all of them together.
+function eventsParts(doc) {
+  const n = doc.events.length;
+  const parts = doc.events.map((e, i) => {
+    const s = element('section', undefined, { class: 'event' });
+    s.append(element('h2', 'Event ' + (i + 1) + ' of ' + n + ': ' + e.event), ...auditParts(e, doc.alpha));
+    return s;
+  });
+  const t = doc.total;
+  const rate = (hired, applicants) => ({ value: applicants > 0 ? fixed6(hired / applicants) : 'undefined' });
+  const mh = doc.mantel_haenszel;
+  const common = doc.common_implied_esize;
+  const all = element('section', undefined, { class: 'event', 'data-total': '' });
+  all.append(
+    element('h2', 'All ' + n + ' events together'),
+    countsTable(t, {
+      minority: rate(t.minority_hires, t.minority_applicants),
+      majority: rate(t.majority_hires, t.majority_applicants),
+      pooled: rate(t.minority_hires + t.majority_hires, t.minority_applicants + t.majority_applicants),
+    }),
+    element('h3', "Mantel-Haenszel common odds ratio: a minority applicant's odds of being hired over a majority applicant's"),
+    figureTable([
+      ['odds ratio', maybe(mh, 'odds_ratio', fixed4)],
+      [levelLabel(doc.alpha, 'interval (Robins et al.)'), interval(mh, 'odds_ratio_lower', 'odds_ratio_upper', fixed4)],
+    ]),
+    element('h3', 'Cochran-Mantel-Haenszel test, no continuity correction'),
+    figureTable([
+      ['chi-square, 1 degree of freedom', maybe(mh, 'statistic', fixed4)],
+      ['z, negative when the minority is hired less', maybe(mh, 'z', fixed4)],
+      ['p, lower tail', maybe(mh, 'p_lower', general6)],
+      ['p, two-sided', maybe(mh, 'p_two_sided', general6)],
+    ]),
+    element('h3', 'Common implied effect size, from the ' + common.events_used + ' events whose outcome depends on it'),
+    figureTable([
+      ['maximum likelihood', maybe(common, 'mle', fixed4)],
+      [levelLabel(doc.alpha, 'exact interval (total hires)'), interval(common, 'lower', 'upper', fixed4)],
+    ]),
+  );
+  return [...parts, all];
+}
+
+function renderAudit(panel, doc) {
+  const r = panel.results;
+  const alpha = '; alpha = ' + general6(doc.alpha);
+  if (doc.events) {
+    const n = doc.events.length;
+    r.querySelector('[data-problem]').textContent =
+      n + (n === 1 ? ' event: ' : ' events: ') + countsLine(doc.total) + ' in all' + alpha;
+    r.querySelector('[data-audit]').replaceChildren(...eventsParts(doc));
+  } else {
+    r.querySelector('[data-problem]').textContent = 'One selection: ' + countsLine(doc.observed) + alpha;
+    r.querySelector('[data-audit]').replaceChildren(...auditParts(doc, doc.alpha));
+  }
+}
+
+// ---- the plan tab: the text page's lines, the chart, the found sizes, the rows
+
+function planLines(plan) {
+  const known = plan.minority_share !== undefined;
+  const hires = plan.nhire !== undefined
+    ? 'nhire = ' + plan.nhire
+    : 'nhire = round(' + general6(plan.selection_ratio) + ' ntot), at least 1';
+  const n = plan.ntot;
+  return [
+    'Effect size ' + fixed6(plan.esize) + '; ' + (known
+      ? 'known pools of round(' + general6(plan.minority_share) + ' ntot) minority applicants'
+      : 'binomial pools, minority proportion ' + fixed6(plan.prop)),
+    'Hires: ' + hires + '; alpha = ' + general6(plan.alpha) + '; method ' + plan.method,
+    'Pool sizes: ntot from ' + n.from + ' to ' + n.to + (n.step !== 1 ? ' in steps of ' + n.step : ''),
+  ];
+}
+
+// The found sizes' rows, a header first.
+function foundRows(doc) {
+  const head = element('tr');
+  head.append(element('th'), element('th', 'first', { scope: 'col' }), element('th', 'stays', { scope: 'col' }));
+  const rows = Object.entries(doc.found).map(([name, { first, stays }]) => {
+    const tr = element('tr', undefined, { 'data-rule': name });
+    tr.append(element('th', ruleNamed(name)[2], { scope: 'row' }));
+    if (first === null) tr.append(element('td', 'not reached in the range', { colspan: '2' }));
+    else tr.append(element('td', String(first)), element('td', stays === null ? 'none' : String(stays)));
+    return tr;
+  });
+  return [head, ...rows];
+}
+
+// The rows of the plan, one per size, a header first.
+function planRows(doc) {
+  const rules = doc.plan.rules;
+  const known = doc.plan.minority_share !== undefined;
+  const head = element('tr');
+  head.append(...['ntot', 'nhire', known ? 'min' : 'E[min]'].map((h) => element('th', h, { scope: 'col' })));
+  for (const name of rules) head.append(element('th', ruleNamed(name)[1], { scope: 'col', title: ruleNamed(name)[2] }));
+  head.append(element('th', '>1.25', { scope: 'col' }), element('th', 'undef', { scope: 'col' }));
+  const lines = doc.rows.map((row) => {
+    const tr = element('tr', undefined, { 'data-plan-row': '' });
+    const minority = known ? String(row.minority) : fixed(row.expected_minority, row.expected_minority < 1e5 ? 1 : 0);
+    tr.append(element('td', String(row.ntot)), element('td', String(row.nhire)), element('td', minority));
+    if (!row.completed) {
+      tr.append(element('td', 'not computed: ' + row.error, { colspan: String(rules.length + 2), class: 'why' }));
+      return tr;
+    }
+    const mark = row.accuracy_shortfalls > 0 ? '*' : '';
+    const probabilities = [...rules.map((name) => row[name]), row.p_above_1_25, row.p_undefined];
+    tr.append(...probabilities.map((p, i) => element('td', fixed4(p) + (i === probabilities.length - 1 ? mark : ''))));
+    return tr;
+  });
+  return [head, ...lines];
+}
+
+function renderPlan(panel, doc, q) {
+  const r = panel.results;
+  const fp = doc.false_positive;
+  const what = fp ? 'false-positive rate' : 'probability';
+  r.querySelector('[data-problem]').replaceChildren(
+    ...planLines(doc.plan).map((l) => element('span', l, { class: 'line' })));
+  r.querySelector('[data-false-positive]').hidden = !fp;
+  showChart(r.querySelector('[data-chart]'), r.querySelector('[data-chart-error]'), '/api/plan.svg?' + q, 'No chart: ');
+  r.querySelector('[data-found-title]').textContent =
+    "Where each rule's " + what + ' reaches the target ' + general6(doc.plan.target);
+  r.querySelector('[data-found-note]').textContent =
+    'first: the smallest ntot whose ' + what + ' reaches it; stays: the smallest from which it stays at or ' +
+    'above it to ntot = ' + doc.plan.ntot.to + '; none: not reached in the range.';
+  r.querySelector('[data-found]').replaceChildren(...foundRows(doc));
+  r.querySelector('[data-rows]').replaceChildren(...planRows(doc));
+  const legend = doc.plan.rules.map((name) => ruleNamed(name)[1] + ': ' + ruleNamed(name)[2] + '; ').join('') +
+    ">1.25: P(AI > 1.25), the minority's rate below 4/5 of the majority's; undef: P(AI undefined); " +
+    (doc.plan.minority_share !== undefined
+      ? 'min: the minority applicants, round(share x ntot), halves up.'
+      : 'E[min]: the expected minority applicants, prop x ntot.') +
+    ' Four decimals; the sizes above use every digit.' +
+    (doc.rows.some((row) => row.accuracy_shortfalls > 0)
+      ? " *: a pool of this row missed the direct method's error bound (see the JSON)." : '');
+  r.querySelector('[data-legend]').textContent = legend;
 }
 
 // ---- tabs and the address
@@ -222,6 +527,8 @@ function showTable(r, q) {
 const tabs = ['distribution', 'audit', 'plan'];
 const panels = {
   distribution: { panel: panelOf('distribution'), api: '/api/distribution', render: renderDistribution },
+  audit: { panel: panelOf('audit'), api: '/api/audit', render: renderAudit },
+  plan: { panel: panelOf('plan'), api: '/api/plan', render: renderPlan },
 };
 
 function showTab(name) {
@@ -240,14 +547,29 @@ function followAddress() {
   const name = tabs.includes(address.get('tab')) ? address.get('tab') : 'distribution';
   showTab(name);
   const p = panels[name];
-  if (!p) return;
   const q = fieldsOfAddress(p.panel.form, address);
   if ([...q.keys()].length === 0) return;
   fillForm(p.panel.form, q);
   run(p.panel, p.api, q, p.render);
 }
 
+// The plan's rule check boxes, one per rule, all ticked.
+function ruleChoices() {
+  const box = document.querySelector('[data-rule-choices]');
+  for (const [name, , title] of RULES) {
+    const label = element('label', undefined, { class: 'check' });
+    label.append(element('input', undefined, { type: 'checkbox', name: 'rule', value: name, checked: '' }), title);
+    box.append(label);
+  }
+}
+
 function start() {
+  ruleChoices();
+  for (const p of Object.values(panels))
+    for (const select of p.panel.form.querySelectorAll('[data-switch]')) {
+      select.addEventListener('change', () => showCase(p.panel.form, select));
+      showCase(p.panel.form, select);
+    }
   for (const link of document.querySelectorAll('[data-tab]')) {
     link.addEventListener('click', (event) => {
       event.preventDefault();
