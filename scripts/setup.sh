@@ -2,7 +2,7 @@
 # Installs what is missing from Debian's packages, then configures and builds
 # Release in build/. Groups, one or more (default: all):
 #   program  the torvan program alone                      (run.sh)
-#   tests    its test suite, benchmarks and static analysis
+#   tests    its test suite and benchmarks
 #   python   the Python package, in build/python, for /usr/bin/python3
 #   r        the R package, installed into build/R-lib
 #   browser  the web page's browser tests
@@ -12,23 +12,26 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
+# Each group's packages, after one line that says what they are for.
 group_packages() {
   case "$1" in
-    # A compiler, CMake, GSL's integrators and special functions, JSON, and
-    # the HTTP library of torvan serve.
-    program) echo cmake make g++ pkg-config libgsl-dev nlohmann-json3-dev libcpp-httplib-dev ;;
-    # GoogleTest, Google Benchmark, and an SVG renderer that checks the charts.
-    tests) echo libgtest-dev libbenchmark-dev librsvg2-bin ;;
-    # The extension's build, pandas and Dask, pytest, progress bars; SciPy
-    # and statsmodels, independent implementations the audit is tested against.
-    python) echo python3-dev pybind11-dev python3-numpy python3-pandas python3-distributed \
-      python3-pytest python3-tqdm python3-scipy python3-statsmodels ;;
-    # R with Rcpp, its test framework, futures and progress for grids.
-    r) echo r-base-dev r-cran-rcpp r-cran-testthat r-cran-future r-cran-future.apply \
-      r-cran-progressr r-cran-processx r-cran-jsonlite r-cran-withr ;;
-    # A headless Chromium and its WebDriver, driven from Python; curl for the
-    # examples of docs/server.md.
-    browser) echo chromium chromium-driver python3-selenium python3-pytest curl ;;
+    program)
+      echo "the program: a compiler, CMake, GSL's integrators and special functions, JSON, the HTTP library of torvan serve"
+      echo cmake make g++ pkg-config libgsl-dev nlohmann-json3-dev libcpp-httplib-dev ;;
+    tests)
+      echo "the tests: GoogleTest, Google Benchmark, an SVG renderer that checks the charts, groff for the manual page"
+      echo libgtest-dev libbenchmark-dev librsvg2-bin groff-base ;;
+    python)
+      echo "the Python package: its build, pandas and Dask, pytest, progress bars; SciPy and statsmodels to test the audit against"
+      echo python3-dev pybind11-dev python3-numpy python3-pandas python3-distributed \
+        python3-pytest python3-tqdm python3-scipy python3-statsmodels ;;
+    r)
+      echo "the R package: R with Rcpp, testthat, futures and progress for grids"
+      echo r-base-dev r-cran-rcpp r-cran-testthat r-cran-future r-cran-future.apply \
+        r-cran-progressr r-cran-processx r-cran-jsonlite r-cran-withr ;;
+    browser)
+      echo "the browser tests: a headless Chromium and its WebDriver, driven from Python; curl for docs/server.md"
+      echo chromium chromium-driver python3-selenium python3-pytest curl ;;
     *) return 1 ;;
   esac
 }
@@ -41,6 +44,7 @@ install_missing() {
   [ ${#missing[@]} -eq 0 ] && return 0
   local sudo=()
   [ "$(id -u)" -ne 0 ] && sudo=(sudo)
+  printf '%s\n' "${why[@]}" | awk '!seen[$0]++' >&2
   echo "Installing: ${missing[*]}" >&2
   "${sudo[@]}" apt-get update -qq >&2
   DEBIAN_FRONTEND=noninteractive "${sudo[@]}" apt-get install -y -qq --no-install-recommends \
@@ -60,13 +64,15 @@ groups=("$@")
 [ ${#groups[@]} -eq 0 ] && groups=(all)
 [[ " ${groups[*]} " == *" all "* ]] && groups=(program tests python r browser all)
 packages=()
+why=()
 for g in program "${groups[@]}"; do
   [ "$g" = all ] && continue
-  if ! names=$(group_packages "$g"); then
+  if ! lines=$(group_packages "$g"); then
     echo "setup: unknown group '$g' (program, tests, python, r, browser or all)" >&2
     exit 2
   fi
-  read -ra names <<<"$names"
+  why+=("setup: $g: $(head -n 1 <<<"$lines")")
+  read -ra names <<<"$(tail -n 1 <<<"$lines")"
   packages+=("${names[@]}")
 done
 install_missing "${packages[@]}"
