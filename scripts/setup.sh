@@ -16,21 +16,21 @@ cd "$(dirname "$0")/.."
 group_packages() {
   case "$1" in
     program)
-      echo "the program: a compiler, CMake, GSL's integrators and special functions, JSON, the HTTP library of torvan serve"
+      echo "for the program: a compiler, CMake, GSL's integrators and special functions, JSON, the HTTP library of torvan serve"
       echo cmake make g++ pkg-config libgsl-dev nlohmann-json3-dev libcpp-httplib-dev ;;
     tests)
-      echo "the tests: GoogleTest, Google Benchmark, an SVG renderer that checks the charts, groff for the manual page"
+      echo "for the tests: GoogleTest, Google Benchmark, an SVG renderer that checks the charts, groff for the manual page"
       echo libgtest-dev libbenchmark-dev librsvg2-bin groff-base ;;
     python)
-      echo "the Python package: its build, pandas and Dask, pytest, progress bars; SciPy and statsmodels to test the audit against"
+      echo "for the Python package: its build, pandas and Dask, pytest, progress bars; SciPy and statsmodels to test the audit against"
       echo python3-dev pybind11-dev python3-numpy python3-pandas python3-distributed \
         python3-pytest python3-tqdm python3-scipy python3-statsmodels ;;
     r)
-      echo "the R package: R with Rcpp, testthat, futures and progress for grids"
+      echo "for the R package: R with Rcpp, testthat, futures and progress for grids"
       echo r-base-dev r-cran-rcpp r-cran-testthat r-cran-future r-cran-future.apply \
         r-cran-progressr r-cran-processx r-cran-jsonlite r-cran-withr ;;
     browser)
-      echo "the browser tests: a headless Chromium and its WebDriver, driven from Python; curl for docs/server.md"
+      echo "for the browser tests: a headless Chromium and its WebDriver, driven from Python; curl for docs/server.md"
       echo chromium chromium-driver python3-selenium python3-pytest curl ;;
     *) return 1 ;;
   esac
@@ -71,7 +71,7 @@ for g in program "${groups[@]}"; do
     echo "setup: unknown group '$g' (program, tests, python, r, browser or all)" >&2
     exit 2
   fi
-  why+=("setup: $g: $(head -n 1 <<<"$lines")")
+  why+=("setup: group $g, $(head -n 1 <<<"$lines")")
   read -ra names <<<"$(tail -n 1 <<<"$lines")"
   packages+=("${names[@]}")
 done
