@@ -41,6 +41,13 @@ constexpr double ln_tail_mass = -48.35428695287496;  // ln 1e-21, see score_rang
 // Both tail bounds are below 1e-21 this far beyond the means (for pools below
 // 1e5): the bisection starts from there.
 constexpr double score_reach = 40.0;
+// Beyond this many standard deviations apart, every minority applicant
+// scores on the same side of every majority applicant but with probability
+// below n1 n0 Phi(-100 / sqrt 2), under 1e-1000 for any pool: each outcome
+// probability is that of |esize| = 100 to far below every tolerance. The
+// score range grows with |esize| (an esize of 1e6 took minutes, and 1e300
+// asked for more nodes than an int holds), so esize is clamped to it.
+constexpr double esize_reach = 100.0;
 
 // 1e-13 relative leaves a wide margin under the 1e-12 that sums of outcomes
 // need. The first step is 1 / sqrt(n1 + n0) (see direct_outcomes_kept), at
@@ -164,7 +171,8 @@ range score_range(const pool &p) {
   const double bottom = std::min(0.0, p.esize) - score_reach;
   const double top = std::max(0.0, p.esize) + score_reach;
   const auto bisect = [](double inside, double outside, auto &&is_outside) {
-    // From 80 + |esize| wide to 1e-3: the range only ever grows by that much.
+    // From 80 + |esize| <= 180 wide to about 1e-3: the range only ever grows
+    // by that much.
     for (int i = 0; i < 17; ++i) {
       const double mid = 0.5 * (inside + outside);
       (is_outside(mid) ? outside : inside) = mid;
@@ -187,7 +195,7 @@ direct_result direct_outcomes_kept(int n1, int n0, int h, double esize) {
     r.prob = {1.0};
     return r;
   }
-  const pool p = make_pool(n1, n0, h, esize);
+  const pool p = make_pool(n1, n0, h, std::clamp(esize, -esize_reach, esize_reach));
   const range lim = score_range(p);
   // In t, the logarithm of each outcome's density curves by at most about
   // n1 + n0 (each applicant's term by less than 1, the variance of a

@@ -160,6 +160,21 @@ TEST(DirectPool, SumsToOne) {
   }
 }
 
+// Groups far apart: the better group's applicants are hired first, with
+// certainty to every digit, however far apart (the old score range grew with
+// |esize|: 1e6 took minutes and 1e300 overflowed its node count).
+TEST(DirectPool, FarApartGroupsHireTheBetterGroupFirst) {
+  constexpr pool_case pools[] = {{3, 7, 2}, {7, 3, 5}, {40, 60, 50}, {300, 700, 100}};
+  for (const pool_case c : pools)
+    for (double e : {50.0, 1e3, 1e6, 1e300, -50.0, -1e6, -1e300}) {
+      const direct_result r = direct_pool(c.n1, c.n0, c.h, e);
+      expect_accurate(r);
+      const int x = e > 0 ? std::min(c.h, c.n1) : std::max(0, c.h - c.n0);
+      EXPECT_NEAR(r.prob[static_cast<std::size_t>(x - r.xlo)], 1.0, 1e-13)
+          << c.n1 << " " << c.n0 << " " << c.h << " " << e;
+    }
+}
+
 TEST(DirectPool, TrivialAndRefused) {
   const direct_result none = direct_pool(4, 6, 0, 1.0);
   EXPECT_EQ(none.xlo, 0);
