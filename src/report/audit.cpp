@@ -105,13 +105,8 @@ json body(const selection_audit &a) {
 
 // ---- The page -------------------------------------------------------------
 
-std::string num(double v, const char *format) {
-  char buf[48];
-  std::snprintf(buf, sizeof buf, format, v);
-  return buf;
-}
 std::string p_value(double v) {
-  return num(v, "%.6g");
+  return printed("%.6g", v);
 }
 std::string yes_no(bool b) {
   return b ? "yes" : "no";
@@ -157,7 +152,7 @@ struct page {
   }
   void figure(const std::string &label, const maybe<double> &m, const char *format) {
     if (m.value)
-      add(dotted_line(label, num(*m.value, format)));
+      add(dotted_line(label, printed(format, *m.value)));
     else
       undefined(label, m.why);
   }
@@ -170,7 +165,7 @@ struct page {
       return;
     }
     const auto end = [&](const maybe<double> &m) {
-      return m.value ? num(*m.value, format) : std::string("unbounded");
+      return m.value ? printed(format, *m.value) : std::string("unbounded");
     };
     add(dotted_line(label, end(lower) + " to " + end(upper)));
     for (const maybe<double> *m : {&lower, &upper})
@@ -179,7 +174,7 @@ struct page {
 };
 
 std::string level_label(double alpha, const std::string &what) {
-  return num(100.0 * (1.0 - alpha), "%g") + "% " + what;
+  return printed("%g", 100.0 * (1.0 - alpha)) + "% " + what;
 }
 
 std::string counts_row(const char *group, std::int64_t applicants, std::int64_t hired,
@@ -193,19 +188,19 @@ std::string counts_row(const char *group, std::int64_t applicants, std::int64_t 
 void counts_table(page &pg, const totals &t, const maybe<double> &r1, const maybe<double> &r0,
                   double pooled) {
   const auto rate = [](const maybe<double> &r) {
-    return r.value ? num(*r.value, "%.6f") : std::string("undefined");
+    return r.value ? printed("%.6f", *r.value) : std::string("undefined");
   };
   pg.add("                         applicants        hired   selection rate\n");
   pg.add(counts_row("minority", t.n1, t.x, rate(r1)));
   if (!r1.value) pg.why(r1.why);
   pg.add(counts_row("majority", t.n0, t.y, rate(r0)));
   if (!r0.value) pg.why(r0.why);
-  pg.add(counts_row("all", t.n1 + t.n0, t.x + t.y, num(pooled, "%.6f")));
+  pg.add(counts_row("all", t.n1 + t.n0, t.x + t.y, printed("%.6f", pooled)));
 }
 
 void tests_part(page &pg, const selection_audit &a) {
   const std::string flag_z =
-      "flags adverse impact: z <= " + num(-gsl_cdf_ugaussian_Qinv(a.alpha / 2.0), "%.4f");
+      "flags adverse impact: z <= " + printed("%.4f", -gsl_cdf_ugaussian_Qinv(a.alpha / 2.0));
   pg.add("\nFour-fifths rule: minority rate below 4/5 of the majority's\n");
   pg.add(dotted_line("flags adverse impact", yes_no(a.four_fifths)));
   pg.add(dotted_line("flags even with one more minority hire", yes_no(a.four_fifths_one_person)));
@@ -215,7 +210,7 @@ void tests_part(page &pg, const selection_audit &a) {
   else
     pg.undefined(pass, a.hires_to_pass.why);
 
-  pg.add("\nTwo-proportion Z test, pooled variance (alpha = " + num(a.alpha, "%g") + ")\n");
+  pg.add("\nTwo-proportion Z test, pooled variance (alpha = " + printed("%g", a.alpha) + ")\n");
   pg.figure("z, negative when the minority's rate is lower", a.z, "%.4f");
   pg.figure("p, lower tail", a.z_p_lower, "%.6g");
   pg.figure("p, two-sided", a.z_p_two_sided, "%.6g");
@@ -247,8 +242,8 @@ void audit_part(page &pg, const selection_audit &a) {
   pg.add("\n");
   pg.figure("impact ratio: minority rate / majority rate", a.impact_ratio, "%.4f");
   pg.figure("AI ratio: majority rate / minority rate", a.ai, "%.4f");
-  pg.add(
-      dotted_line("shortfall: pooled-rate minority hires less actual", num(a.shortfall, "%.4f")));
+  pg.add(dotted_line("shortfall: pooled-rate minority hires less actual",
+                     printed("%.4f", a.shortfall)));
   tests_part(pg, a);
   const int n = c.minority_applicants + c.majority_applicants;
   pg.add("\nImplied effect size: the minority's mean score less the majority's, in\n"

@@ -8,9 +8,15 @@
 std::string dotted_line(const std::string &label, const std::string &value) {
   std::string out = "  " + label + ' ';
   out.resize(std::max<std::size_t>(out.size(), 56), '.');
-  char buf[32];
-  std::snprintf(buf, sizeof buf, "%24s", value.c_str());
-  return out + buf + '\n';
+  if (value.size() < 24) out.append(24 - value.size(), ' ');
+  return out + value + '\n';
+}
+
+std::string printed(const char *format, double v) {
+  const int size = std::snprintf(nullptr, 0, format, v);
+  std::string out(static_cast<std::size_t>(std::max(size, 0)), '\0');
+  std::snprintf(out.data(), out.size() + 1, format, v);
+  return out;
 }
 
 std::string fixed(double v, int decimals) {

@@ -12,3 +12,7 @@ std::string dotted_line(const std::string &label, const std::string &value);
 
 // v with `decimals` decimals, or "undefined" for NaN.
 std::string fixed(double v, int decimals);
+
+// What printf writes for `format`, which converts the one double v; however
+// long (an esize of 1e300 in %f has 300 digits).
+std::string printed(const char *format, double v);

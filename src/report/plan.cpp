@@ -2,20 +2,14 @@
 #include "report/plan.h"
 
 #include <algorithm>
-#include <cstdio>
 #include <iterator>
 #include <sstream>
 
 #include "report/export.h"
+#include "report/page.h"
 #include "report/rule_names.h"
 
 namespace {
-
-std::string format(const char *fmt, double v) {
-  char buf[64];
-  std::snprintf(buf, sizeof buf, fmt, v);
-  return buf;
-}
 
 std::string right(const std::string &s, std::size_t width) {
   return std::string(s.size() < width ? width - s.size() : 0, ' ') + s;
@@ -42,7 +36,7 @@ bool known_pools(const plan_options &opt) {
 
 std::string minority_text(const plan_row &r) {
   if (r.minority >= 0) return std::to_string(r.minority);
-  return format(r.expected_minority < 1e5 ? "%.1f" : "%.0f", r.expected_minority);
+  return printed(r.expected_minority < 1e5 ? "%.1f" : "%.0f", r.expected_minority);
 }
 
 std::string range_text(const ntot_range &n) {
@@ -51,15 +45,15 @@ std::string range_text(const ntot_range &n) {
 }
 
 std::string plan_part(const plan_options &opt) {
-  std::string out = "Effect size " + format("%.6f", *opt.esize) + "; ";
+  std::string out = "Effect size " + printed("%.6f", *opt.esize) + "; ";
   out += known_pools(opt)
-             ? "known pools of round(" + format("%g", *opt.minority_share) +
+             ? "known pools of round(" + printed("%g", *opt.minority_share) +
                    " ntot) minority applicants\n"
-             : "binomial pools, minority proportion " + format("%.6f", *opt.prop) + "\n";
+             : "binomial pools, minority proportion " + printed("%.6f", *opt.prop) + "\n";
   out += opt.nhire
              ? "Hires: nhire = " + std::to_string(*opt.nhire)
-             : "Hires: nhire = round(" + format("%g", *opt.selection_ratio) + " ntot), at least 1";
-  out += "; alpha = " + format("%g", opt.alpha) + "; method " + method_name(opt.method) + "\n";
+             : "Hires: nhire = round(" + printed("%g", *opt.selection_ratio) + " ntot), at least 1";
+  out += "; alpha = " + printed("%g", opt.alpha) + "; method " + method_name(opt.method) + "\n";
   out += "Pool sizes: ntot from " + range_text(*opt.ntot) + "\n";
   if (*opt.esize == 0.0)
     out += "\n" + wrapped("With esize 0 the two groups score alike: every probability below is "
@@ -100,9 +94,9 @@ std::string rows_part(const plan_options &opt, const plan_result &r) {
       continue;
     }
     for (const std::string &rule : rules)
-      line += right(format("%.4f", rule_probability(row.f.adverse_impact, rule)), prob_width);
-    line += right(format("%.4f", row.f.summary.p_above), prob_width) +
-            right(format("%.4f", row.f.summary.p_undefined), prob_width);
+      line += right(printed("%.4f", rule_probability(row.f.adverse_impact, rule)), prob_width);
+    line += right(printed("%.4f", row.f.summary.p_above), prob_width) +
+            right(printed("%.4f", row.f.summary.p_undefined), prob_width);
     const bool short_here = shortfalls(row) > 0;
     short_of_bound = short_of_bound || short_here;
     out += line + (short_here ? "*" : "") + '\n';
@@ -124,7 +118,7 @@ std::string found_part(const plan_options &opt, const plan_result &r) {
   const bool fp = *opt.esize == 0.0;
   const std::string what = fp ? "false-positive rate" : "probability";
   std::string out =
-      "\nWhere each rule's " + what + " reaches the target " + format("%g", opt.target) + "\n";
+      "\nWhere each rule's " + what + " reaches the target " + printed("%g", opt.target) + "\n";
   out += wrapped("first: the smallest ntot whose " + what +
                      " reaches it; stays: the smallest from which it stays at or above it to "
                      "ntot = " +

@@ -1,8 +1,6 @@
 // The summary page.
 #include "report/summary.h"
 
-#include <cstdio>
-
 #include "report/page.h"
 #include "report/rule_names.h"
 
@@ -13,17 +11,15 @@ std::string prob(double v) {
 }
 
 std::string problem_part(const problem &p, const solve_options &opt) {
-  char buf[256];
-  std::snprintf(buf, sizeof buf, "Problem: %d applicants, %d hired, effect size %.6f\n", p.ntot,
-                p.nhire, p.esize);
-  std::string out = buf;
+  std::string out = "Problem: " + std::to_string(p.ntot) + " applicants, " +
+                    std::to_string(p.nhire) + " hired, effect size " + printed("%.6f", p.esize) +
+                    "\n";
   if (opt.minority >= 0)
-    std::snprintf(buf, sizeof buf, "Pool:    known, %d minority and %d majority applicants\n",
-                  opt.minority, p.ntot - opt.minority);
+    out += "Pool:    known, " + std::to_string(opt.minority) + " minority and " +
+           std::to_string(p.ntot - opt.minority) + " majority applicants\n";
   else
-    std::snprintf(buf, sizeof buf,
-                  "Pool:    binomial, minority proportion %.6f in the population\n", p.prop);
-  out += buf;
+    out += "Pool:    binomial, minority proportion " + printed("%.6f", p.prop) +
+           " in the population\n";
   out += std::string("Method:  ") + method_name(opt.method) + "\n";
   return out;
 }
@@ -51,9 +47,7 @@ std::string distribution_part(const figures &f) {
 
 std::string rules_part(const audit &a) {
   std::string out = "\nProbability that each rule flags adverse impact against the minority\n";
-  char alpha[64];
-  std::snprintf(alpha, sizeof alpha, "(alpha = %g for the significance tests)\n", a.alpha);
-  out += alpha;
+  out += printed("(alpha = %g for the significance tests)\n", a.alpha);
   for (const std::string &rule : flagging_rules())
     out += dotted_line(rule_title(rule), prob(rule_probability(a, rule)));
   out += dotted_line("four-fifths rule but not Z test", prob(a.four_fifths_not_z));
@@ -72,17 +66,11 @@ std::string summary_page(const problem &p, const solve_options &opt, const figur
     return out + "\nNo distribution: an integral could not be accepted (see standard error).\n";
   out += distribution_part(f);
   out += rules_part(f.adverse_impact);
-  if (f.status.skipped_weight > 0.0) {
-    char buf[96];
-    std::snprintf(buf, sizeof buf, "\nPools too improbable to compute: total weight %.3g.\n",
-                  f.status.skipped_weight);
-    out += buf;
-  }
-  if (f.skipped_outcome_weight > 0.0) {
-    char buf[96];
-    std::snprintf(buf, sizeof buf, "Outcomes too improbable to keep: total weight %.3g.\n",
-                  f.skipped_outcome_weight);
-    out += buf;
-  }
+  if (f.status.skipped_weight > 0.0)
+    out +=
+        printed("\nPools too improbable to compute: total weight %.3g.\n", f.status.skipped_weight);
+  if (f.skipped_outcome_weight > 0.0)
+    out +=
+        printed("Outcomes too improbable to keep: total weight %.3g.\n", f.skipped_outcome_weight);
   return out;
 }
