@@ -3,12 +3,12 @@
 
 #include <algorithm>
 #include <cerrno>
-#include <charconv>
 #include <cstring>
 #include <optional>
 #include <thread>
 
 #include "cli/clock.h"
+#include "cli/options.h"
 #include "cli/plan_args.h"
 #include "cli/progress.h"
 #include "report/plan.h"
@@ -27,15 +27,11 @@ struct command {
   bool help = false;
 };
 
-// The options that set a plan's values, each the plan option of the same
-// name with dashes for underscores.
-constexpr const char *plan_flags[] = {"--esize", "--prop",  "--minority-share", "--selection-ratio",
-                                      "--nhire", "--ntot",  "--alpha",          "--target",
-                                      "--rule",  "--method"};
-
-bool is_plan_flag(const std::string &flag) {
-  return std::find(std::begin(plan_flags), std::end(plan_flags), flag) != std::end(plan_flags);
-}
+// Every option but --help. Those before --format set the plan option of the
+// same name, with dashes for underscores.
+constexpr const char *flags[] = {
+    "--esize",  "--prop", "--minority-share", "--selection-ratio", "--nhire", "--ntot",   "--alpha",
+    "--target", "--rule", "--method",         "--format",          "--plot",  "--threads"};
 
 std::optional<std::string> set_command_option(command &c, const std::string &flag,
                                               const std::string &value) {
@@ -52,10 +48,7 @@ std::optional<std::string> set_command_option(command &c, const std::string &fla
     if (value.empty()) return "--plot needs a file name";
     c.plot = value;
   } else if (flag == "--threads") {
-    const char *end = value.data() + value.size();
-    const auto [p, ec] = std::from_chars(value.data(), end, c.threads);
-    if (value.empty() || ec != std::errc() || p != end || c.threads < 1)
-      return "--threads needs a whole number of at least 1, not '" + value + "'";
+    if (std::string why = read_count(flag, value, 1, c.threads); !why.empty()) return why;
   } else {
     std::string name = flag.substr(2);
     std::replace(name.begin(), name.end(), '-', '_');
@@ -67,23 +60,18 @@ std::optional<std::string> set_command_option(command &c, const std::string &fla
 // Options as "--name value" or "--name=value"; the first fault.
 std::optional<std::string> parse(const std::vector<std::string> &args, command &c) {
   for (std::size_t i = 0; i < args.size(); ++i) {
-    const std::string &a = args[i];
-    if (a == "--help" || a == "-h") {
+    if (args[i] == "--help" || args[i] == "-h") {
       c.help = true;
       continue;
     }
-    const std::size_t eq = a.find('=');
-    const std::string flag = a.substr(0, eq);
-    if (!is_plan_flag(flag) && flag != "--format" && flag != "--plot" && flag != "--threads")
-      return "unknown option '" + a + "'";
-    std::string value;
-    if (eq != std::string::npos)
-      value = a.substr(eq + 1);
-    else if (i + 1 < args.size())
-      value = args[++i];
-    else
-      return flag + " needs a value";
-    if (auto why = set_command_option(c, flag, value)) return why;
+    const char *const *flag = std::find_if(std::begin(flags), std::end(flags), [&](const char *f) {
+      return args[i] == f || args[i].starts_with(std::string(f) + "=");
+    });
+    if (flag == std::end(flags)) return "unknown option '" + args[i] + "'";
+    std::string value, error;
+    option_value(args, i, *flag, value, error);
+    if (!error.empty()) return error;
+    if (auto why = set_command_option(c, *flag, value)) return why;
   }
   return std::nullopt;
 }
