@@ -135,6 +135,12 @@ bool all_empty(const std::vector<std::string> &cells) {
   return true;
 }
 
+table_reading refused(std::string error) {
+  table_reading t;
+  t.error = std::move(error);
+  return t;
+}
+
 std::string line_prefix(int line) {
   return "line " + std::to_string(line) + ": ";
 }
@@ -153,34 +159,30 @@ table_reading read_table(std::string_view text) {
   std::string error;
   bool header_seen = false;
   while (split.next(r, error)) {
-    if (!error.empty()) return {{}, {}, {}, error};
+    if (!error.empty()) return refused(error);
     if (all_empty(r.cells)) continue;
     if (!header_seen) {
       while (!r.cells.empty() && r.cells.back().empty())
         r.cells.pop_back();
       for (std::size_t i = 0; i < r.cells.size(); ++i)
         if (r.cells[i].empty())
-          return {{},
-                  {},
-                  {},
-                  line_prefix(r.line) + "the header's column " + std::to_string(i + 1) +
-                      " has no name"};
+          return refused(line_prefix(r.line) + "the header's column " + std::to_string(i + 1) +
+                         " has no name");
       t.header = std::move(r.cells);
+      t.header_line = r.line;
       header_seen = true;
       continue;
     }
     while (r.cells.size() > t.header.size() && r.cells.back().empty())
       r.cells.pop_back();
     if (r.cells.size() != t.header.size())
-      return {{},
-              {},
-              {},
-              line_prefix(r.line) + counted(static_cast<long long>(r.cells.size()), "field") +
-                  " where the header has " + std::to_string(t.header.size())};
+      return refused(line_prefix(r.line) +
+                     counted(static_cast<long long>(r.cells.size()), "field") +
+                     " where the header has " + std::to_string(t.header.size()));
     t.rows.push_back(std::move(r.cells));
     t.lines.push_back(r.line);
   }
-  if (!header_seen) return {{}, {}, {}, "the table is empty: its first line must be the header"};
+  if (!header_seen) return refused("the table is empty: its first line must be the header");
   return t;
 }
 

@@ -12,6 +12,7 @@
 
 struct table_reading {
   std::vector<std::string> header;            // the header row's cells, trimmed
+  int header_line = 0;                        // its line number in the text (1-based)
   std::vector<std::vector<std::string>> rows; // each exactly header.size() cells, trimmed
   std::vector<int> lines;                     // each row's line number in the text (1-based)
   std::string error; // "line N: ..." or a whole-file cause; then nothing else
