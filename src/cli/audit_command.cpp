@@ -5,8 +5,8 @@
 #include <cstdio>
 #include <cstring>
 
-#include "cli/counts.h"
-#include "cli/options.h"
+#include "input/counts.h"
+#include "input/options.h"
 
 namespace {
 

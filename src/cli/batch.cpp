@@ -5,9 +5,9 @@
 #include <string>
 #include <vector>
 
-#include "cli/clock.h"
-#include "cli/reader.h"
 #include "engine/ordered.h"
+#include "input/clock.h"
+#include "input/reader.h"
 #include "report/classic.h"
 #include "report/export.h"
 

@@ -17,18 +17,18 @@
 
 #include "cli/audit_command.h"
 #include "cli/batch.h"
-#include "cli/clock.h"
-#include "cli/options.h"
 #include "cli/plan_command.h"
 #include "cli/progress.h"
-#include "cli/reader.h"
-#include "cli/serve.h"
 #include "engine/summary.h"
 #include "engine/table.h"
+#include "input/clock.h"
+#include "input/options.h"
+#include "input/reader.h"
 #include "report/classic.h"
 #include "report/export.h"
 #include "report/plot.h"
 #include "report/summary.h"
+#include "server/serve.h"
 
 namespace {
 

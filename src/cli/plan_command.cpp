@@ -7,10 +7,10 @@
 #include <optional>
 #include <thread>
 
-#include "cli/clock.h"
-#include "cli/options.h"
-#include "cli/plan_args.h"
 #include "cli/progress.h"
+#include "input/clock.h"
+#include "input/options.h"
+#include "input/plan_args.h"
 #include "report/plan.h"
 #include "report/plan_plot.h"
 

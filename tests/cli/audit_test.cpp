@@ -14,7 +14,7 @@
 
 #include <nlohmann/json.hpp>
 
-#include "cli/counts.h"
+#include "input/counts.h"
 
 namespace {
 

@@ -1,5 +1,5 @@
 // A plan's options from their text.
-#include "cli/plan_args.h"
+#include "input/plan_args.h"
 
 #include <charconv>
 #include <vector>

@@ -1,7 +1,7 @@
 // The free-form problem reader: every reference case in data/reader, cases
 // where this program's own rules decide, how far the reader reads, and that
 // no input makes it misbehave.
-#include "cli/reader.h"
+#include "input/reader.h"
 
 #include <gtest/gtest.h>
 

@@ -1,6 +1,6 @@
 // `torvan serve`: the HTTP shell around the handlers, its limits, and how it
 // starts and stops.
-#include "cli/serve.h"
+#include "server/serve.h"
 
 #include <algorithm>
 #include <atomic>
@@ -13,10 +13,10 @@
 #include <pthread.h>
 #include <sys/socket.h>
 
-#include "cli/options.h"
-#include "cli/serve_api.h"
-#include "cli/serve_assets.h"
+#include "input/options.h"
 #include "report/export.h"
+#include "server/serve_api.h"
+#include "server/serve_assets.h"
 
 namespace {
 

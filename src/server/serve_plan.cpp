@@ -5,12 +5,11 @@
 #include <optional>
 #include <variant>
 
-#include "cli/clock.h"
-#include "cli/plan_args.h"
-#include "cli/serve_api.h"
-#include "cli/serve_query.h"
 #include "engine/plan.h"
+#include "input/clock.h"
+#include "input/plan_args.h"
 #include "report/plan_plot.h"
+#include "server/serve_api.h"
 
 namespace {
 

@@ -13,7 +13,7 @@
 // Numbers are converted from their decimal text in one correctly rounded step
 // (std::from_chars). Accumulating digit by digit (v = 10 * v + d) rounds at
 // every step and misreads values near a halfway point such as 9007199254740993.
-#include "cli/reader.h"
+#include "input/reader.h"
 
 #include <algorithm>
 #include <charconv>

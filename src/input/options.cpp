@@ -1,5 +1,5 @@
 // Command-line options: all optional, all checked before any input is read.
-#include "cli/options.h"
+#include "input/options.h"
 
 #include <charconv>
 #include <utility>

@@ -1,9 +1,9 @@
 // The server's handlers without HTTP: a bad query gets the command line's own
 // message for the same value, the limits and the gate refuse as they say,
 // and the CSV and the chart are the command line's bytes.
-#include "cli/counts.h"
-#include "cli/serve_api.h"
-#include "cli/serve_assets.h"
+#include "input/counts.h"
+#include "server/serve_api.h"
+#include "server/serve_assets.h"
 
 #include <gtest/gtest.h>
 
