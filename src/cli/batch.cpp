@@ -72,12 +72,18 @@ batch_result solve_line(const batch_line &line, const solve_options &opt, bool r
   } else if (const auto omitted = why(); omitted || !rows) {
     // The figures alone: no rows asked for, or no room for the table.
     const figures f = solve_figures(p, opt);
-    render_events(f.events, to_err, notices, to_err);
-    doc.update(json_document(p, opt, f, {1, thread_cpu_seconds() - t0},
-                             {nullptr, omitted ? *omitted : ""}));
-    r.failed = !completed(f.status);
+    if (const auto refused = check_refusal(f.check)) {
+      doc.update(json_error(*refused));
+    } else {
+      render_events(f.events, to_err, notices, to_err);
+      doc.update(json_document(p, opt, f, {1, thread_cpu_seconds() - t0},
+                               {nullptr, omitted ? *omitted : ""}));
+      r.failed = !completed(f.status);
+    }
+  } else if (solution s = solve(p, opt); const auto refused = check_refusal(s.check)) {
+    doc.update(json_error(*refused));
   } else {
-    table = solve(p, opt);
+    table = std::move(s);
     render_events(table->events, to_err, notices, to_err);
     doc.update(json_document(p, opt, figures_of(*table), {1, thread_cpu_seconds() - t0},
                              {&*table, "", true}));

@@ -119,6 +119,11 @@ int run_figures(const options &o, const problem &p, solve_options &so, double t0
   so.progress = [&](int d, int t) { bar.update(d, t); };
   const figures f = solve_figures(p, so);
   bar.erase();
+  if (const auto why = check_refusal(f.check)) {
+    put_refused(o, *why);
+    fail_line(*why);
+    return refused;
+  }
   render_events(f.events, to_stderr, notices, to_stderr);
   if (o.format == output_format::summary)
     put(summary_page(p, so, f));
@@ -130,6 +135,7 @@ int run_figures(const options &o, const problem &p, solve_options &so, double t0
     fail_line(gave_up_reason(f.status));
     return gave_up;
   }
+  if (const auto note = check_note(f.check)) fail_line(*note);
   return ok;
 }
 
@@ -183,12 +189,18 @@ int run_single(const options &o, int threads) {
   so.progress = [&](int d, int t) { bar.update(d, t); };
   const solution s = solve(p, so);
   bar.erase();
+  if (const auto why = check_refusal(s.check)) {
+    put_refused(o, *why);
+    fail_line(*why);
+    return refused;
+  }
   render_events(s.events, diag, notices, to_stderr);
   put_document(o, p, so, s, process_cpu_seconds() - t0);
   if (!completed(s.status)) {
     fail_line(gave_up_reason(s.status));
     return gave_up;
   }
+  if (const auto note = check_note(s.check)) fail_line(*note);
   if (!o.plot.empty() && !write_plot(o.plot, p, s)) return write_failed;
   return ok;
 }

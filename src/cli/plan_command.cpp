@@ -129,11 +129,9 @@ int run_plan_command(const std::vector<std::string> &args, std::FILE *out, std::
                  std::strerror(errno));
     return write_failed;
   }
-  const auto missing = std::count_if(r.rows.begin(), r.rows.end(),
-                                     [](const plan_row &row) { return !row_computed(row); });
-  if (missing == 0) return ok;
-  std::fprintf(err, "torvan plan: %ld of %zu sizes could not be computed (the rows say why)\n",
-               static_cast<long>(missing), r.rows.size());
+  const auto missing = rows_missing_reason(r);
+  if (!missing) return ok;
+  std::fprintf(err, "torvan plan: %s\n", missing->c_str());
   return rows_missing;
 }
 

@@ -160,7 +160,10 @@ Methods (the same table and outputs; the digits are the method's):
                  applicants, up to 5e-5 relative or 1e-8 absolute in a
                  probability and 3e-8 in the cumulative column; it cannot
                  follow a large positive esize (about 2 and above) and may
-                 give up there.
+                 give up there. Each result is checked against the direct
+                 method's: refused (exit status 1) where a cumulative value
+                 differs by more than 1e-4, noted on standard error where
+                 by more than 1e-6.
   --method direct  one integral per pool for all its outcomes at once: every
                  probability to 1e-11 relative (or 1e-16 absolute), the
                  cumulative column to 1e-12, any esize, and hundreds of
@@ -230,8 +233,9 @@ Examples:
 
 Exit status:
   0  complete
-  1  the problem cannot be computed (refused after the headings); in a
-     batch, any line failed
+  1  the problem cannot be computed (refused after the headings), or the
+     nested method's result is refused by its check; in a batch, any line
+     failed
   2  malformed input, or a bad option (--minority above ntot included)
   3  an integral could not be accepted: no distribution was computed
   4  the output (or the chart) could not be written

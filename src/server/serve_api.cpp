@@ -92,6 +92,7 @@ reply computed(const distribution_request &r, const serve_limits &l,
   if (r.form == distribution_form::json && (!r.rows || no_rows)) {
     const figures f = solve_figures(r.p, opt);
     if (f.status.cancelled) return stopping_reply();
+    if (const auto why = check_refusal(f.check)) return error_reply(422, *why);
     const run_facts facts{1, thread_cpu_seconds() - t0};
     const json_rows table{nullptr, r.rows ? *no_rows : ""};
     return {completed(f.status) ? 200 : 422, "application/json",
@@ -99,6 +100,7 @@ reply computed(const distribution_request &r, const serve_limits &l,
   }
   const solution s = solve(r.p, opt);
   if (s.status.cancelled) return stopping_reply();
+  if (const auto why = check_refusal(s.check)) return error_reply(422, *why);
   if (r.form == distribution_form::json)
     return {completed(s.status) ? 200 : 422, "application/json",
             json_text(json_document(r.p, opt, s, {1, thread_cpu_seconds() - t0}))};

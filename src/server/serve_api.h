@@ -29,7 +29,10 @@ reply audit_reply(const query_params &q, serve_context &c);
 // names of its JSON document (esize, prop or minority_share,
 // selection_ratio or nhire, ntot as A:B[:STEP], alpha, target, rule - more
 // than once, or names separated by commas - and method). JSON is
-// `torvan plan --format json`, SVG its --plot chart. 400 for a bad
-// parameter, 422 for a plan beyond the limits, 503 as above.
+// `torvan plan --format json` (with chart=svg, its chart's SVG text as
+// "chart" too), SVG its --plot chart. 400 for a bad parameter, 422 for a plan
+// beyond the limits or one with a size that could not be computed (the
+// command line's exit status 1; the JSON document still shows its rows, and
+// its "error" says how many failed), 503 as above.
 enum class plan_form { json, svg };
 reply plan_reply(plan_form form, const query_params &q, serve_context &c);

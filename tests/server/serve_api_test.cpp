@@ -13,6 +13,7 @@
 
 #include <atomic>
 #include <cctype>
+#include <sstream>
 #include <string>
 
 namespace {
@@ -380,6 +381,81 @@ TEST(ServeApi, ThePageIsSelfContained) {
     }
   }
   EXPECT_EQ(names, "/index.html /app.js /style.css /favicon.svg ");
+}
+
+// The nested method's result checked against the direct method: refused
+// with the command line's message (which names --method direct) where it is
+// wrong, in JSON, CSV and the chart alike; a plan with such a size, or any
+// size that cannot be computed, is refused as the command line refuses it
+// (exit status 1), its document still showing the rows.
+TEST(ServeApi, RefusalsAreTheCommandLines) {
+  server s;
+  for (const char *input : {"10 2 20 0.3", "10 2 1000 0.3", "2 1 8 0.5"}) {
+    std::istringstream in(input);
+    query_params q;
+    for (const char *name : {"ntot", "nhire", "esize", "prop"}) {
+      std::string v;
+      in >> v;
+      q.emplace(name, v);
+    }
+    const std::string message = cli_message(std::string(input) + "\n", "--format json");
+    EXPECT_NE(message.find("--method direct"), std::string::npos) << message;
+    for (const auto form :
+         {distribution_form::json, distribution_form::csv, distribution_form::svg}) {
+      const reply r = s.ask(q, form);
+      EXPECT_EQ(r.status, 422) << input;
+      EXPECT_EQ(error_of(r), message) << input;
+    }
+    EXPECT_EQ(s.ask(with(q, "method", "direct")).status, 200) << input;
+  }
+  const struct {
+    query_params q;
+    std::string args;
+  } plans[] = {
+      {{{"esize", "-0.5"}, {"prop", "0.3"}, {"nhire", "5"}, {"ntot", "2:8"}},
+       "--esize -0.5 --prop 0.3 --nhire 5 --ntot 2:8"},
+      {{{"esize", "8"},
+        {"minority_share", "0.5"},
+        {"nhire", "1"},
+        {"ntot", "2:3"},
+        {"method", "nested"}},
+       "--esize 8 --minority-share 0.5 --nhire 1 --ntot 2:3 --method nested"},
+  };
+  for (const auto &c : plans) {
+    const run_result cli = run_torvan("", "plan --format json " + c.args);
+    EXPECT_EQ(cli.status, 1) << c.args;
+    const reply r = plan_reply(plan_form::json, c.q, s.context);
+    EXPECT_EQ(r.status, 422) << c.args;
+    EXPECT_EQ("torvan plan: " + error_of(r) + "\n", cli.err) << c.args;
+    const auto doc = nlohmann::json::parse(r.body);
+    EXPECT_EQ(doc["rows"], nlohmann::json::parse(cli.out)["rows"]) << c.args;
+    EXPECT_EQ(plan_reply(plan_form::svg, c.q, s.context).status, 422) << c.args;
+  }
+}
+
+// The page asks for a plan once: its document carries the chart.
+TEST(ServeApi, APlanWithItsChart) {
+  server s;
+  query_params q = plan;
+  q.emplace("chart", "svg");
+  const reply r = plan_reply(plan_form::json, q, s.context);
+  ASSERT_EQ(r.status, 200);
+  EXPECT_EQ(nlohmann::json::parse(r.body)["chart"],
+            plan_reply(plan_form::svg, plan, s.context).body);
+  EXPECT_EQ(plan_reply(plan_form::json, with(plan, "chart", "png"), s.context).status, 400);
+  EXPECT_EQ(plan_reply(plan_form::svg, with(plan, "chart", "svg"), s.context).status, 400);
+}
+
+// The page's distribution tab asks for the direct method unless another is chosen.
+TEST(ServeApi, ThePagesMethodIsDirect) {
+  for (const asset &a : page_assets()) {
+    if (a.path != std::string("/index.html")) continue;
+    const std::string text(reinterpret_cast<const char *>(a.data), a.size);
+    const auto select = text.find("<select name=\"method\">");
+    ASSERT_NE(select, std::string::npos);
+    EXPECT_EQ(text.find("<option", select), text.find("<option value=\"direct\">", select));
+    EXPECT_EQ(text.find("selected", select), std::string::npos);
+  }
 }
 
 } // namespace
