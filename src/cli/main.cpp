@@ -149,7 +149,7 @@ int run_single(const options &o, int threads) {
     return bad_input;
   }
   if (o.minority > p.ntot && p.ntot >= 2) { // a bad ntot is refused below, as without --minority
-    fail_line("minority = " + std::to_string(o.minority) +
+    fail_line("--minority = " + std::to_string(o.minority) +
               " must lie between 0 and ntot = " + std::to_string(p.ntot));
     return bad_input;
   }

@@ -1,6 +1,8 @@
 // Reading a query's parameters.
 #include "input/query.h"
 
+#include "input/options.h"
+
 #include <algorithm>
 #include <iterator>
 
@@ -13,7 +15,7 @@ void query_reader::allow(const std::vector<std::string> &names) {
 const std::string *query_reader::text(const std::string &name) {
   const auto [first, last] = q.equal_range(name);
   if (!error.empty() || first == last) return nullptr;
-  if (std::next(first) != last) error = name + " is given more than once";
+  if (std::next(first) != last) error = given_twice(name);
   return error.empty() ? &first->second : nullptr;
 }
 

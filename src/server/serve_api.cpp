@@ -7,25 +7,23 @@
 
 #include "engine/table.h"
 #include "input/clock.h"
+#include "input/number.h"
 #include "input/options.h"
-#include "input/reader.h"
 #include "report/export.h"
 #include "report/plot.h"
 
 namespace {
 
-// One of the four values of the problem, read as standard input is read.
-template <class T>
-void problem_value(query_reader &in, const std::string &name, T &v, bool needed) {
-  const std::string *t = in.text(name);
-  if (!in.error.empty() || (!t && !needed)) return;
-  const field_read r = t ? read_field(*t, v) : field_read{read_error::none, true, false};
-  if (r.empty)
-    in.error = name + " is missing";
-  else if (r.several)
-    in.error = name + " must be one value, not '" + *t + "'";
-  else if (r.error != read_error::none)
-    in.error = name + ": " + read_error_line(r.error);
+// One of the four values of the problem, read as every parameter is read
+// (the free-form reader's own rules are standard input's); a value that is
+// not needed may be left empty.
+void problem_value(query_reader &in, const std::string &name, int &v, bool needed) {
+  const std::string *t = needed ? in.required(name) : in.text(name);
+  if (t && !t->empty()) in.error = read_whole(name, *t, v);
+}
+void problem_value(query_reader &in, const std::string &name, double &v, bool needed) {
+  const std::string *t = needed ? in.required(name) : in.text(name);
+  if (t && !t->empty()) in.error = read_number(name, *t, v);
 }
 
 struct distribution_request {

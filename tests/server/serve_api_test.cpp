@@ -11,6 +11,7 @@
 
 #include <nlohmann/json.hpp>
 
+#include <algorithm>
 #include <atomic>
 #include <cctype>
 #include <sstream>
@@ -41,34 +42,76 @@ query_params with(query_params q, const std::string &name, const std::string &va
   return q;
 }
 
+// A command line's message with its options named as the server's
+// parameters: "--minority-share" as "minority_share" (before the first quote,
+// where the user's own text begins).
+std::string as_parameters(const std::string &line) {
+  const std::size_t quote = std::min(line.find('\''), line.size());
+  std::string out;
+  for (std::size_t at = 0; at < quote; ++at) {
+    if (line.compare(at, 2, "--") == 0 && (at == 0 || line[at - 1] == ' ')) {
+      for (at += 2;
+           at < quote && (std::isalnum(static_cast<unsigned char>(line[at])) || line[at] == '-');
+           ++at)
+        out += line[at] == '-' ? '_' : line[at];
+      --at;
+    } else {
+      out += line[at];
+    }
+  }
+  return out + line.substr(quote);
+}
+
 // The first line the command line writes on standard error, without its
-// "torvan: " and " (see torvan --help)" and an option's leading "--".
+// "torvan: " and " (see torvan --help)", its options named as parameters.
 std::string cli_message(const std::string &input, const std::string &args) {
   std::string line = run_torvan(input, args).err;
   line = line.substr(0, line.find('\n'));
-  for (const std::string prefix : {"torvan: ", "--"})
-    if (line.starts_with(prefix)) line.erase(0, prefix.size());
+  if (line.starts_with("torvan: ")) line.erase(0, 8);
   if (const std::string help = " (see torvan --help)"; line.ends_with(help))
     line.resize(line.size() - help.size());
-  return line;
+  return as_parameters(line);
+}
+
+// A number is read as every option and parameter reads it (the free-form
+// reader's rules are standard input's alone), its refusal in plain words.
+TEST(ServeApi, ProblemValuesAreReadAsEveryNumber) {
+  const struct {
+    query_params q;
+    const char *message;
+  } cases[] = {
+      {with(example, "ntot", "abc"), "ntot must be a whole number, not 'abc'"},
+      {with(example, "ntot", "10."), "ntot must be a whole number, not '10.'"},
+      {with(example, "ntot", "1e9"), "ntot must be a whole number, not '1e9'"},
+      {with(example, "ntot", "99999999999"), "ntot must be a whole number, not '99999999999'"},
+      {with(example, "nhire", "2e1"), "nhire must be a whole number, not '2e1'"},
+      {with(example, "nhire", "20 30"), "nhire must be a whole number, not '20 30'"},
+      {with(example, "esize", "1e400"), "esize must be a number, not '1e400'"},
+      {with(example, "esize", "NaN"), "esize must be a number, not 'NaN'"},
+      {with(example, "esize", "-1x"), "esize must be a number, not '-1x'"},
+      {with(example, "esize", "1.5e"), "esize must be a number, not '1.5e'"},
+      {with(example, "esize", "-1.5d-1"), "esize must be a number, not '-1.5d-1'"},
+      {with(example, "esize", "0x1p3"), "esize must be a number, not '0x1p3'"},
+      {with(example, "prop", "inf"), "prop must be a number, not 'inf'"},
+  };
+  server s;
+  for (const auto &c : cases) {
+    const reply r = s.ask(c.q);
+    EXPECT_EQ(r.status, 400) << c.message;
+    EXPECT_EQ(error_of(r), c.message);
+  }
+  // Blanks around a number and a plus sign are taken, as by every option.
+  EXPECT_EQ(s.ask(with(with(example, "ntot", " +100 "), "method", "direct")).status, 200);
+  EXPECT_EQ(s.ask(with(with(example, "esize", "-1.5E-1"), "method", "direct")).status, 200);
 }
 
 // Each value is refused with the message the command line gives for the same
-// value, typed on standard input (`input`) or given as an option (`args`);
-// a value of the problem is named first.
+// value, typed on standard input (`input`) or given as an option (`args`).
 TEST(ServeApi, BadValuesGetTheCommandLinesMessage) {
   const struct {
     query_params q;
     const char *input, *args, *field;
   } cases[] = {
-      {with(example, "ntot", "abc"), "abc 20 -1 0.2", "", "ntot: "},
-      {with(example, "ntot", "10."), "10. 20 -1 0.2", "", "ntot: "},
-      {with(example, "ntot", "99999999999"), "99999999999 20 -1 0.2", "", "ntot: "},
-      {with(example, "nhire", "2e1"), "100 2e1 -1 0.2", "", "nhire: "},
-      {with(example, "esize", "1e400"), "100 20 1e400 0.2", "", "esize: "},
-      {with(example, "esize", "NaN"), "100 20 NaN 0.2", "", "esize: "},
-      {with(example, "esize", "-1x"), "100 20 -1x 0.2", "", "esize: "},
-      {with(example, "esize", "1.5e"), "100 20 1.5e 0.2", "", "esize: "},
       {with(example, "nhire", "200"), "100 200 -1 0.2", "", ""},
       {with(example, "nhire", "-1"), "100 -1 -1 0.2", "", ""},
       {with(example, "ntot", "1"), "1 1 -1 0.2", "", ""},
@@ -104,10 +147,9 @@ TEST(ServeApi, MalformedQueries) {
   } cases[] = {
       {{}, "ntot is missing"},
       {with(example, "ntot", ""), "ntot is missing"},
-      {with(example, "esize", " , "), "esize is missing"},
-      {with(example, "nhire", "20 30"), "nhire must be one value, not '20 30'"},
-      {with(example, "nhire", "2*20"), "nhire must be one value, not '2*20'"},
-      {with(example, "esize", "1.5.3"), "esize must be one value, not '1.5.3'"},
+      {with(example, "esize", " , "), "esize must be a number, not ' , '"},
+      {with(example, "nhire", "2*20"), "nhire must be a whole number, not '2*20'"},
+      {with(example, "esize", "1.5.3"), "esize must be a number, not '1.5.3'"},
       {twice, "ntot is given more than once"},
       {with(example, "bogus", "1"), "unknown parameter 'bogus'"},
       {no_prop, "prop is missing"},
@@ -233,11 +275,11 @@ std::string command_message(const std::string &command, const std::string &args,
                             const std::string &input = "") {
   std::string line = run_torvan(input, command + " " + args).err;
   line = line.substr(0, line.find('\n'));
-  for (const std::string &prefix : {"torvan " + command + ": ", std::string("--")})
-    if (line.starts_with(prefix)) line.erase(0, prefix.size());
+  if (const std::string prefix = "torvan " + command + ": "; line.starts_with(prefix))
+    line.erase(0, prefix.size());
   if (const std::string help = " (see torvan " + command + " --help)"; line.ends_with(help))
     line.resize(line.size() - help.size());
-  return line;
+  return as_parameters(line);
 }
 
 const query_params counts = {{"minority_applicants", "50"},
@@ -292,22 +334,48 @@ TEST(ServeApi, BadAuditsAndPlansGetTheCommandLinesMessage) {
     EXPECT_EQ(r.status, 400) << c.args;
     EXPECT_EQ(error_of(r), command_message("audit", c.args, c.input));
   }
-  const struct {
-    query_params q;
-    const char *args;
-  } plans[] = {
-      {with(plan, "esize", "NaN"), "--esize NaN"},
-      {with(plan, "ntot", "60:10"), "--ntot 60:10"},
-      {with(plan, "nhire", "5"), "--nhire 5"},
-      {with(plan, "rule", "bogus"), "--rule bogus"},
+  // The same options on the command line, each parameter as --name=value.
+  const auto args_of = [](const query_params &q) {
+    std::string args;
+    for (const auto &[name, value] : q) {
+      std::string flag = name;
+      std::replace(flag.begin(), flag.end(), '_', '-');
+      args += " '--" + flag + "=" + value + "'";
+    }
+    return args;
   };
-  const std::string rest = " --esize -0.3 --prop 0.3 --selection-ratio 0.2 --ntot 10:60:10 ";
-  for (const auto &c : plans) {
-    const reply r = plan_reply(plan_form::json, c.q, s.context);
-    EXPECT_EQ(r.status, 400) << c.args;
-    // The option given last wins on the command line: the case's after the rest.
-    EXPECT_EQ(error_of(r), command_message("plan", rest + c.args));
+  const query_params plans[] = {
+      with(plan, "esize", "NaN"),         with(plan, "esize", "-1.5d-1"),
+      with(plan, "ntot", "60:10"),        with(plan, "nhire", "5"),
+      with(plan, "nhire", "1e9"),         with(plan, "rule", "bogus"),
+      with(plan, "selection_ratio", "0"), with(plan, "minority_share", "0.2"),
+      with(plan, "alpha", "1"),           with(with(plan, "nhire", "5"), "selection_ratio", "x"),
+  };
+  for (const auto &q : plans) {
+    const reply r = plan_reply(plan_form::json, q, s.context);
+    EXPECT_EQ(r.status, 400) << args_of(q);
+    EXPECT_EQ(error_of(r), command_message("plan", args_of(q))) << args_of(q);
   }
+}
+
+// An option given twice is refused alike by every command and the server.
+TEST(ServeApi, AnOptionGivenTwice) {
+  server s;
+  query_params twice = example;
+  twice.emplace("alpha", "0.05");
+  twice.emplace("alpha", "0.01");
+  EXPECT_EQ(error_of(s.ask(twice)), cli_message("100 20 -1 0.2\n", "--alpha 0.05 --alpha 0.01"));
+  EXPECT_EQ(error_of(s.ask(twice)), "alpha is given more than once");
+  query_params plan_twice = plan;
+  plan_twice.emplace("esize", "0");
+  EXPECT_EQ(error_of(plan_reply(plan_form::json, plan_twice, s.context)),
+            command_message("plan", "--esize=0 --esize -0.3 --prop 0.3 --selection-ratio 0.2 "
+                                    "--ntot 10:60:10"));
+  query_params audit_twice = counts;
+  audit_twice.emplace("alpha", "0.1");
+  audit_twice.emplace("alpha", "0.2");
+  EXPECT_EQ(error_of(audit_reply(audit_twice, s.context)),
+            command_message("audit", "--alpha 0.1 --alpha=0.2 50 5 150 30"));
 }
 
 // A plan is refused, before anything is computed, beyond --max-ntot, beyond
