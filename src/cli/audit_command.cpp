@@ -141,8 +141,8 @@ best of this pool, with its exact 1 - A interval and the large-sample
 probit value. A figure that is undefined for these counts (nobody hired, a
 rate of 0 in a logarithm, an unbounded end) says why.
 
-Counts: as four arguments, or as four whole numbers on standard input
-separated by blanks, commas or line ends. At most 100000 applicants.
+Counts: four whole numbers, as arguments or on standard input, separated by
+blanks, commas or line ends (10, 2, 10, 5). At most 100000 applicants.
 
 Options:
   --alpha A        significance level of the tests and 1 - A of the

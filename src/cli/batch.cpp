@@ -60,6 +60,7 @@ batch_result solve_line(const batch_line &line, const solve_options &opt, bool r
   batch_result r{"", "", true};
   nlohmann::ordered_json doc{{"line", line.number}, {"input", line.text}};
   std::optional<solution> table;
+  method_check check; // of a nested result shown
   problem p;
   const auto why = [&] { return rows ? refusal(p, opt) : figures_refusal(p, opt); };
   const double t0 = thread_cpu_seconds();
@@ -75,6 +76,7 @@ batch_result solve_line(const batch_line &line, const solve_options &opt, bool r
     if (const auto refused = check_refusal(f.check)) {
       doc.update(json_error(*refused));
     } else {
+      check = f.check;
       render_events(f.events, to_err, notices, to_err);
       doc.update(json_document(p, opt, f, {1, thread_cpu_seconds() - t0},
                                {nullptr, omitted ? *omitted : ""}));
@@ -84,11 +86,14 @@ batch_result solve_line(const batch_line &line, const solve_options &opt, bool r
     doc.update(json_error(*refused));
   } else {
     table = std::move(s);
+    check = table->check;
     render_events(table->events, to_err, notices, to_err);
     doc.update(json_document(p, opt, figures_of(*table), {1, thread_cpu_seconds() - t0},
                              {&*table, "", true}));
     r.failed = !completed(table->status);
   }
+  if (const auto note = check_note(check))
+    r.err += "torvan: line " + std::to_string(line.number) + ": " + *note + "\n";
   write_with_rows(doc, table ? &*table : nullptr, -1,
                   [&](const std::string &part) { r.json += part; });
   r.json += '\n';

@@ -57,6 +57,24 @@ TEST(NestedCheck, RefusesWhatItCannotComputeInEveryFormat) {
   }
 }
 
+// A batch refuses the line (an error document, exit status 1) and notes the
+// near one on standard error by its line number; the others are as they were.
+TEST(NestedCheck, ABatchChecksEachLine) {
+  const run_result r =
+      run_torvan("10 2 2 0.3\n10 2 20 0.3\n150 105 5 0.5\n", "--batch --rows none");
+  EXPECT_EQ(r.status, 1);
+  const std::vector<std::string> out = lines_of(r.out);
+  ASSERT_EQ(out.size(), 3U);
+  EXPECT_EQ(out[0].find("\"error\""), std::string::npos) << out[0];
+  EXPECT_NE(out[1].find("\"error\":\"the nested method's cumulative probabilities differ"),
+            std::string::npos)
+      << out[1];
+  EXPECT_NE(out[1].find("use --method direct"), std::string::npos) << out[1];
+  EXPECT_EQ(out[2].find("\"error\""), std::string::npos) << out[2];
+  EXPECT_NE(r.err.find("torvan: line 1: note: the nested method's"), std::string::npos) << r.err;
+  EXPECT_EQ(r.err.find("line 3"), std::string::npos) << r.err;
+}
+
 // The direct method is checked by nothing; its answers stand, refused by no
 // check, where the nested method's are refused.
 TEST(NestedCheck, TheDirectMethodAnswers) {
