@@ -103,6 +103,8 @@ computed compute(const problem &p, const solve_options &opt, const py::object &p
         c.facts.cpu_seconds = cpu_seconds(clock) - t0;
       },
       progress, token);
+  // The nested method's result further than 1e-4 from the direct method's.
+  if (const auto why = check_refusal(c.s.check)) throw py::value_error(*why);
   return c;
 }
 
@@ -115,6 +117,7 @@ figures compute_figures(const problem &p, const solve_options &opt, cancel_token
         f = solve_figures(p, watched(opt, stop, count));
       },
       py::none(), token);
+  if (const auto why = check_refusal(f.check)) throw py::value_error(*why);
   return f;
 }
 

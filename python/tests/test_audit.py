@@ -4,6 +4,7 @@ import json
 import math
 import time
 
+import numpy as np
 import pandas as pd
 import pytest
 
@@ -75,6 +76,14 @@ def test_events_are_the_command_lines(cli):
     # Without an event column the index names the events; counts as floats are whole.
     plain = TABLES[COUNTS].astype(float).set_index(TABLES["event"])
     assert torvan.audit_events(plain).to_dict() == e.to_dict()
+
+
+def test_booleans_are_not_counts():
+    for counts in [(10, True, 10, 5), (10, 2, 10, np.bool_(False))]:
+        with pytest.raises(TypeError, match="must be a whole number, not the boolean"):
+            torvan.audit(*counts)
+    with pytest.raises(TypeError, match="ntot must be a whole number, not the boolean True"):
+        torvan.distribution(True, 1, 0.0, 0.5)
 
 
 @pytest.mark.parametrize("call, message", [

@@ -178,7 +178,8 @@ def test_the_command_line_refuses_the_same(cli):
     r = cli.run("", "plan", "--esize", "-0.3", "--prop", "0.3", "--selection-ratio", "0.2",
                 "--ntot", "10:19", "--target", "1")
     assert r.returncode == 2
-    assert r.stderr == ("torvan plan: target = 1 must lie strictly between 0 and 1 "
+    # The same words, the option named as the command line spells it.
+    assert r.stderr == ("torvan plan: --target = 1 must lie strictly between 0 and 1 "
                         "(see torvan plan --help)\n")
 
 

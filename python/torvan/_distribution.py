@@ -15,8 +15,11 @@ def whole(value, name):
     """Return `value` as an int when it is a whole number, else raise.
 
     A DataFrame column of counts turns into floats as soon as one cell is
-    missing; 10.0 is still ten applicants, 10.5 is not a count.
+    missing; 10.0 is still ten applicants, 10.5 is not a count. A boolean is
+    no count at all (True is not one applicant): TypeError.
     """
+    if isinstance(value, bool) or type(value).__name__ == "bool_":
+        raise TypeError(f"{name} must be a whole number, not the boolean {value!r}")
     if isinstance(value, numbers.Integral):
         return int(value)
     if isinstance(value, numbers.Real) and float(value).is_integer():

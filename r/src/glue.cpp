@@ -109,6 +109,9 @@ Rcpp::List solve_problem(int ntot, int nhire, double esize, double prop, std::st
     o.cancel = &stop;
     return solve(p, o);
   });
+  // The nested method's result further than 1e-4 from the direct method's.
+  if (const auto refused = check_refusal(s.check))
+    return Rcpp::List::create(Rcpp::Named("error") = *refused);
   Rcpp::List out = Rcpp::List::create(Rcpp::Named("completed") = completed(s.status),
                                       Rcpp::Named("events") = event_columns(s.events),
                                       Rcpp::Named("skipped_pool_weight") = s.status.skipped_weight);
@@ -138,6 +141,8 @@ Rcpp::List problem_figures(int ntot, int nhire, double esize, double prop, std::
     o.cancel = &stop;
     return solve_figures(p, o);
   });
+  if (const auto refused = check_refusal(f.check))
+    return Rcpp::List::create(Rcpp::Named("error") = *refused);
   Rcpp::List out =
       Rcpp::List::create(Rcpp::Named("completed") = completed(f.status),
                          Rcpp::Named("events") = event_columns(f.events),

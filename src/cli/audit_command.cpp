@@ -5,8 +5,8 @@
 #include <cstdio>
 #include <cstring>
 
-#include "cli/counts.h"
-#include "cli/options.h"
+#include "input/counts.h"
+#include "input/options.h"
 
 namespace {
 
@@ -24,18 +24,19 @@ struct audit_options {
 
 audit_options parse_audit_options(const std::vector<std::string> &args) {
   audit_options o;
+  std::vector<std::string> given;
   for (std::size_t i = 0; i < args.size() && o.error.empty(); ++i) {
     const std::string &a = args[i];
     std::string value;
     if (a == "--help" || a == "-h") {
       o.help = true;
-    } else if (option_value(args, i, "--alpha", value, o.error)) {
+    } else if (option_value(args, i, "--alpha", value, o.error, given)) {
       if (o.error.empty()) o.error = read_alpha("--alpha", value, o.alpha);
-    } else if (option_value(args, i, "--format", value, o.error)) {
+    } else if (option_value(args, i, "--format", value, o.error, given)) {
       if (o.error.empty() && value != "text" && value != "json")
         o.error = "--format must be text or json, not '" + value + "'";
       o.json = value == "json";
-    } else if (option_value(args, i, "--events", value, o.error)) {
+    } else if (option_value(args, i, "--events", value, o.error, given)) {
       if (o.error.empty() && value.empty())
         o.error = "--events needs a file name, or - for standard input";
       o.events = true;
@@ -47,12 +48,7 @@ audit_options parse_audit_options(const std::vector<std::string> &args) {
     }
   }
   if (!o.error.empty() || o.help) return o;
-  if (o.events && !o.counts.empty())
-    o.error = counts_and_events_refusal("--events");
-  else if (!o.events && !o.counts.empty() && o.counts.size() != 4)
-    o.error = "expected the four counts minority_applicants minority_hires majority_applicants "
-              "majority_hires, found " +
-              std::to_string(o.counts.size());
+  if (o.events && !o.counts.empty()) o.error = counts_and_events_refusal("--events");
   return o;
 }
 
@@ -95,10 +91,12 @@ int run_events(const audit_options &o) {
 }
 
 int run_counts(const audit_options &o) {
+  // The arguments are read as standard input is: "10, 2, 10, 5" too.
+  std::string text;
+  for (const std::string &a : o.counts)
+    text += a + ' ';
   const counts_reading r =
-      o.counts.empty()
-          ? read_counts(stdin, o.alpha)
-          : counts_from_fields({o.counts[0], o.counts[1], o.counts[2], o.counts[3]}, o.alpha);
+      o.counts.empty() ? read_counts(stdin, o.alpha) : counts_from_free_form(text, o.alpha);
   if (!r.error.empty()) return refuse(r.error);
   const selection_audit a = audit_selection(r.counts, o.alpha);
   put(o.json ? audit_json_text(a, 2) + "\n" : audit_page_text(a));
@@ -143,8 +141,8 @@ best of this pool, with its exact 1 - A interval and the large-sample
 probit value. A figure that is undefined for these counts (nobody hired, a
 rate of 0 in a logarithm, an unbounded end) says why.
 
-Counts: as four arguments, or as four whole numbers on standard input
-separated by blanks, commas or line ends. At most 100000 applicants.
+Counts: four whole numbers, as arguments or on standard input, separated by
+blanks, commas or line ends (10, 2, 10, 5). At most 100000 applicants.
 
 Options:
   --alpha A        significance level of the tests and 1 - A of the

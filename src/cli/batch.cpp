@@ -5,9 +5,9 @@
 #include <string>
 #include <vector>
 
-#include "cli/clock.h"
-#include "cli/reader.h"
 #include "engine/ordered.h"
+#include "input/clock.h"
+#include "input/reader.h"
 #include "report/classic.h"
 #include "report/export.h"
 
@@ -60,6 +60,7 @@ batch_result solve_line(const batch_line &line, const solve_options &opt, bool r
   batch_result r{"", "", true};
   nlohmann::ordered_json doc{{"line", line.number}, {"input", line.text}};
   std::optional<solution> table;
+  method_check check; // of a nested result shown
   problem p;
   const auto why = [&] { return rows ? refusal(p, opt) : figures_refusal(p, opt); };
   const double t0 = thread_cpu_seconds();
@@ -72,17 +73,27 @@ batch_result solve_line(const batch_line &line, const solve_options &opt, bool r
   } else if (const auto omitted = why(); omitted || !rows) {
     // The figures alone: no rows asked for, or no room for the table.
     const figures f = solve_figures(p, opt);
-    render_events(f.events, to_err, notices, to_err);
-    doc.update(json_document(p, opt, f, {1, thread_cpu_seconds() - t0},
-                             {nullptr, omitted ? *omitted : ""}));
-    r.failed = !completed(f.status);
+    if (const auto refused = check_refusal(f.check)) {
+      doc.update(json_error(*refused));
+    } else {
+      check = f.check;
+      render_events(f.events, to_err, notices, to_err);
+      doc.update(json_document(p, opt, f, {1, thread_cpu_seconds() - t0},
+                               {nullptr, omitted ? *omitted : ""}));
+      r.failed = !completed(f.status);
+    }
+  } else if (solution s = solve(p, opt); const auto refused = check_refusal(s.check)) {
+    doc.update(json_error(*refused));
   } else {
-    table = solve(p, opt);
+    table = std::move(s);
+    check = table->check;
     render_events(table->events, to_err, notices, to_err);
     doc.update(json_document(p, opt, figures_of(*table), {1, thread_cpu_seconds() - t0},
                              {&*table, "", true}));
     r.failed = !completed(table->status);
   }
+  if (const auto note = check_note(check))
+    r.err += "torvan: line " + std::to_string(line.number) + ": " + *note + "\n";
   write_with_rows(doc, table ? &*table : nullptr, -1,
                   [&](const std::string &part) { r.json += part; });
   r.json += '\n';

@@ -17,18 +17,18 @@
 
 #include "cli/audit_command.h"
 #include "cli/batch.h"
-#include "cli/clock.h"
-#include "cli/options.h"
 #include "cli/plan_command.h"
 #include "cli/progress.h"
-#include "cli/reader.h"
-#include "cli/serve.h"
 #include "engine/summary.h"
 #include "engine/table.h"
+#include "input/clock.h"
+#include "input/options.h"
+#include "input/reader.h"
 #include "report/classic.h"
 #include "report/export.h"
 #include "report/plot.h"
 #include "report/summary.h"
+#include "server/serve.h"
 
 namespace {
 
@@ -119,6 +119,11 @@ int run_figures(const options &o, const problem &p, solve_options &so, double t0
   so.progress = [&](int d, int t) { bar.update(d, t); };
   const figures f = solve_figures(p, so);
   bar.erase();
+  if (const auto why = check_refusal(f.check)) {
+    put_refused(o, *why);
+    fail_line(*why);
+    return refused;
+  }
   render_events(f.events, to_stderr, notices, to_stderr);
   if (o.format == output_format::summary)
     put(summary_page(p, so, f));
@@ -130,6 +135,7 @@ int run_figures(const options &o, const problem &p, solve_options &so, double t0
     fail_line(gave_up_reason(f.status));
     return gave_up;
   }
+  if (const auto note = check_note(f.check)) fail_line(*note);
   return ok;
 }
 
@@ -143,7 +149,7 @@ int run_single(const options &o, int threads) {
     return bad_input;
   }
   if (o.minority > p.ntot && p.ntot >= 2) { // a bad ntot is refused below, as without --minority
-    fail_line("minority = " + std::to_string(o.minority) +
+    fail_line("--minority = " + std::to_string(o.minority) +
               " must lie between 0 and ntot = " + std::to_string(p.ntot));
     return bad_input;
   }
@@ -183,12 +189,18 @@ int run_single(const options &o, int threads) {
   so.progress = [&](int d, int t) { bar.update(d, t); };
   const solution s = solve(p, so);
   bar.erase();
+  if (const auto why = check_refusal(s.check)) {
+    put_refused(o, *why);
+    fail_line(*why);
+    return refused;
+  }
   render_events(s.events, diag, notices, to_stderr);
   put_document(o, p, so, s, process_cpu_seconds() - t0);
   if (!completed(s.status)) {
     fail_line(gave_up_reason(s.status));
     return gave_up;
   }
+  if (const auto note = check_note(s.check)) fail_line(*note);
   if (!o.plot.empty() && !write_plot(o.plot, p, s)) return write_failed;
   return ok;
 }

@@ -7,10 +7,10 @@
 #include <optional>
 #include <thread>
 
-#include "cli/clock.h"
-#include "cli/options.h"
-#include "cli/plan_args.h"
 #include "cli/progress.h"
+#include "input/clock.h"
+#include "input/options.h"
+#include "input/plan_args.h"
 #include "report/plan.h"
 #include "report/plan_plot.h"
 
@@ -52,13 +52,14 @@ std::optional<std::string> set_command_option(command &c, const std::string &fla
   } else {
     std::string name = flag.substr(2);
     std::replace(name.begin(), name.end(), '-', '_');
-    return set_plan_option(c.plan, name, value);
+    if (auto why = set_plan_option(c.plan, name, value)) return with_flags(*why);
   }
   return std::nullopt;
 }
 
 // Options as "--name value" or "--name=value"; the first fault.
 std::optional<std::string> parse(const std::vector<std::string> &args, command &c) {
+  std::vector<std::string> given; // --rule may come again: each adds rules
   for (std::size_t i = 0; i < args.size(); ++i) {
     if (args[i] == "--help" || args[i] == "-h") {
       c.help = true;
@@ -69,7 +70,8 @@ std::optional<std::string> parse(const std::vector<std::string> &args, command &
     });
     if (flag == std::end(flags)) return "unknown option '" + args[i] + "'";
     std::string value, error;
-    option_value(args, i, *flag, value, error);
+    std::vector<std::string> repeatable;
+    option_value(args, i, *flag, value, error, *flag == std::string("--rule") ? repeatable : given);
     if (!error.empty()) return error;
     if (auto why = set_command_option(c, *flag, value)) return why;
   }
@@ -108,7 +110,8 @@ int run_plan_command(const std::vector<std::string> &args, std::FILE *out, std::
     return write_all(out, plan_usage()) && std::fflush(out) == 0 ? ok : write_failed;
   const unsigned hw = std::max(1u, std::thread::hardware_concurrency());
   c.plan.threads = c.threads > 0 ? c.threads : static_cast<int>(hw);
-  if (!why) why = plan_refusal(c.plan);
+  if (!why)
+    if (const auto refused = plan_refusal(c.plan)) why = with_flags(*refused);
   if (why) {
     std::fprintf(err, "torvan plan: %s (see torvan plan --help)\n", why->c_str());
     return bad_option;
@@ -129,11 +132,9 @@ int run_plan_command(const std::vector<std::string> &args, std::FILE *out, std::
                  std::strerror(errno));
     return write_failed;
   }
-  const auto missing = std::count_if(r.rows.begin(), r.rows.end(),
-                                     [](const plan_row &row) { return !row_computed(row); });
-  if (missing == 0) return ok;
-  std::fprintf(err, "torvan plan: %ld of %zu sizes could not be computed (the rows say why)\n",
-               static_cast<long>(missing), r.rows.size());
+  const auto missing = rows_missing_reason(r);
+  if (!missing) return ok;
+  std::fprintf(err, "torvan plan: %s\n", missing->c_str());
   return rows_missing;
 }
 

@@ -166,6 +166,8 @@ plan_result solve_plan(const plan_options &opt) {
       row.f = solve_rule_figures(pt.p, pt.opt);
       if (!completed(row.f.status) && !row.f.status.cancelled)
         row.error = gave_up_reason(row.f.status);
+      else if (const auto refused = check_refusal(row.f.check))
+        row.error = *refused;
     }
     return row;
   };

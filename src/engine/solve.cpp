@@ -8,6 +8,7 @@
 #include <gsl/gsl_errno.h>
 #include <unistd.h>
 
+#include "engine/check.h"
 #include "engine/figures.h"
 #include "engine/mixing.h"
 #include "engine/rules.h"
@@ -140,6 +141,20 @@ void gsl_errors_off() {
   std::call_once(errors_off, [] { gsl_set_error_handler_off(); });
 }
 
+// The nested solution s against the direct method's table of the same
+// problem. A direct computation cancelled leaves s cancelled: unchecked, it
+// is not to be shown.
+void check_nested(const problem &p, const solve_options &opt, solution &s) {
+  solve_options direct = opt;
+  direct.method = ai_method::direct;
+  direct.keep_joint = false;
+  direct.progress = nullptr;
+  if (refusal(p, direct)) return;
+  const solution d = solve(p, direct);
+  s.status.cancelled = d.status.cancelled;
+  if (completed(d.status)) s.check = compare_cumulative(s.pvai, d.pvai);
+}
+
 } // namespace
 
 solution solve(const problem &p, const solve_options &opt) {
@@ -153,6 +168,7 @@ solution solve(const problem &p, const solve_options &opt) {
   const mix_options mo{opt.threads, opt.method, opt.minority, opt.progress, opt.cancel};
   s.status = mix_pools(p.ntot, p.nhire, p.esize, p.prop, s.vai, s.pvai, std::ref(sink), mo);
   s.adverse_impact = sink.tally.result();
+  if (opt.method == ai_method::nested && completed(s.status)) check_nested(p, opt, s);
   return s;
 }
 
@@ -174,5 +190,5 @@ figures solve_rule_figures(const problem &p, const solve_options &opt) {
 }
 
 figures figures_of(const solution &s) {
-  return {s.method, summarize(s), s.adverse_impact, s.status, s.events, 0.0};
+  return {s.method, summarize(s), s.adverse_impact, s.status, s.events, 0.0, s.check};
 }

@@ -124,6 +124,32 @@ std::string gave_up_reason(const mix_status &st) {
          "was computed";
 }
 
+namespace {
+
+std::string short_number(double x) {
+  char buf[32];
+  std::snprintf(buf, sizeof buf, "%.2g", x);
+  return buf;
+}
+
+} // namespace
+
+std::optional<std::string> check_refusal(const method_check &c) {
+  if (!c.checked || c.max_difference <= nested_refused_above) return std::nullopt;
+  return "the nested method's cumulative probabilities differ from the direct method's by up "
+         "to " +
+         short_number(c.max_difference) +
+         ": its fixed integration range does not hold this problem's scores; use --method "
+         "direct";
+}
+
+std::optional<std::string> check_note(const method_check &c) {
+  if (!c.checked || c.max_difference <= nested_noted_above || check_refusal(c)) return std::nullopt;
+  return "note: the nested method's cumulative probabilities differ from the direct method's "
+         "by up to " +
+         short_number(c.max_difference) + " (--method direct is accurate to 1e-11)";
+}
+
 std::string joint_document(const problem &p, const solve_options &opt, const solution &s) {
   std::string out = joint_header;
   if (!completed(s.status)) return out;

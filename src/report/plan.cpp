@@ -244,3 +244,11 @@ std::string plan_json_text(const plan_options &opt, const plan_result &r, const 
                            int indent) {
   return plan_document(opt, r, facts).dump(indent);
 }
+
+std::optional<std::string> rows_missing_reason(const plan_result &r) {
+  const auto missing = std::count_if(r.rows.begin(), r.rows.end(),
+                                     [](const plan_row &row) { return !row_computed(row); });
+  if (missing == 0) return std::nullopt;
+  return std::to_string(missing) + " of " + std::to_string(r.rows.size()) +
+         " sizes could not be computed (the rows say why)";
+}

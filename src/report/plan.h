@@ -1,5 +1,6 @@
 #pragma once
 
+#include <optional>
 #include <string>
 
 #include <nlohmann/json.hpp>
@@ -23,3 +24,7 @@ std::string plan_csv(const plan_options &opt, const plan_result &r);
 // The document: the program, the plan's options, the rows, the found sizes.
 nlohmann::ordered_json plan_document(const plan_options &opt, const plan_result &r,
                                      const run_facts &facts);
+
+// Why a plan is not wholly computed ("2 of 7 sizes could not be computed (the
+// rows say why)"), or nothing when every row is.
+std::optional<std::string> rows_missing_reason(const plan_result &r);

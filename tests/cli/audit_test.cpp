@@ -14,7 +14,7 @@
 
 #include <nlohmann/json.hpp>
 
-#include "cli/counts.h"
+#include "input/counts.h"
 
 namespace {
 
@@ -43,7 +43,10 @@ TEST(AuditCli, RefusesBadCountsAndOptions) {
        "an audit takes"},
       {"audit 1 2 3", "",
        "expected the four counts minority_applicants minority_hires majority_applicants "
-       "majority_hires, found 3 (see torvan audit --help)"},
+       "majority_hires, found 3"},
+      {"audit 1, 2, 3,", "",
+       "expected the four counts minority_applicants minority_hires majority_applicants "
+       "majority_hires, found 3"},
       {"audit", "5 2 5\n",
        "expected the four counts minority_applicants minority_hires majority_applicants "
        "majority_hires, found 3"},
@@ -55,7 +58,9 @@ TEST(AuditCli, RefusesBadCountsAndOptions) {
        "majority_applicants majority_hires, found 5"},
       {"audit", "5,x,5,3", "minority_hires must be a whole number, not 'x'"},
       {"audit --alpha 1 5 2 5 3", "",
-       "--alpha needs a number strictly between 0 and 1, not '1' (see torvan audit --help)"},
+       "--alpha = 1 must lie strictly between 0 and 1 (see torvan audit --help)"},
+      {"audit --alpha 0.1 --alpha 0.2 5 2 5 3", "",
+       "--alpha is given more than once (see torvan audit --help)"},
       {"audit --format report 5 2 5 3", "",
        "--format must be text or json, not 'report' (see torvan audit --help)"},
       {"audit --bogus", "", "unknown option '--bogus' (see torvan audit --help)"},
@@ -132,6 +137,12 @@ TEST(AuditCli, CountsFromStandardInputAreTheArguments) {
     const run_result in = run_torvan(input, "audit --format json");
     EXPECT_EQ(in.status, 0) << in.err;
     EXPECT_EQ(in.out, args.out) << input;
+  }
+  // The arguments are read as standard input is, commas and all.
+  for (const char *counts : {"50, 5, 150, 30", "50,5,150,30", "50 ,5, 150 30"}) {
+    const run_result r = run_torvan("", std::string("audit --format json ") + counts);
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.out, args.out) << counts;
   }
 }
 

@@ -70,22 +70,20 @@ TEST(Cli, BadOptionsAreRefusedBeforeReading) {
       {"--bogus", "torvan: unknown option '--bogus' (see torvan --help)\n"},
       {"input.txt", "torvan: unknown option 'input.txt' (see torvan --help)\n"},
       {"--threads", "torvan: --threads needs a value (see torvan --help)\n"},
-      {"--threads 0", "torvan: --threads needs a whole number of at least 1, not '0' (see torvan "
-                      "--help)\n"},
-      {"--threads=2x", "torvan: --threads needs a whole number of at least 1, not '2x' (see "
-                       "torvan --help)\n"},
-      {"--threads 99999999999", "torvan: --threads needs a whole number of at least 1, not "
-                                "'99999999999' (see torvan --help)\n"},
+      {"--threads 0", "torvan: --threads = 0 must be at least 1 (see torvan --help)\n"},
+      {"--threads=2x", "torvan: --threads must be a whole number, not '2x' (see torvan --help)\n"},
+      {"--threads 99999999999", "torvan: --threads must be a whole number, not '99999999999' (see "
+                                "torvan --help)\n"},
+      {"--threads 2 --threads=2", "torvan: --threads is given more than once (see torvan "
+                                  "--help)\n"},
       {"--method exact", "torvan: --method must be nested or direct, not 'exact' (see torvan "
                          "--help)\n"},
-      {"--minority -1", "torvan: --minority needs a whole number of at least 0, not '-1' (see "
-                        "torvan --help)\n"},
-      {"--alpha 0", "torvan: --alpha needs a number strictly between 0 and 1, not '0' (see "
-                    "torvan --help)\n"},
-      {"--alpha=1", "torvan: --alpha needs a number strictly between 0 and 1, not '1' (see "
-                    "torvan --help)\n"},
-      {"--alpha 0.05x", "torvan: --alpha needs a number strictly between 0 and 1, not '0.05x' "
-                        "(see torvan --help)\n"},
+      {"--minority -1", "torvan: --minority = -1 must be at least 0 (see torvan --help)\n"},
+      {"--alpha 0", "torvan: --alpha = 0 must lie strictly between 0 and 1 (see torvan --help)\n"},
+      {"--alpha=1", "torvan: --alpha = 1 must lie strictly between 0 and 1 (see torvan --help)\n"},
+      {"--alpha 0.05x", "torvan: --alpha must be a number, not '0.05x' (see torvan --help)\n"},
+      {"--alpha 0.05 --alpha 0.01", "torvan: --alpha is given more than once (see torvan "
+                                    "--help)\n"},
       {"--minority 2 --format report",
        "torvan: the classic report describes binomial pools; with --minority use --format "
        "summary, csv, json or joint (see torvan --help)\n"},
@@ -130,7 +128,7 @@ TEST(Cli, KnownPoolAndAlpha) {
   const run_result beyond = run_torvan("10 3 0 0.5\n", "--minority 11");
   EXPECT_EQ(beyond.status, 2);
   EXPECT_EQ(beyond.out, "");
-  EXPECT_EQ(beyond.err, "torvan: minority = 11 must lie between 0 and ntot = 10\n");
+  EXPECT_EQ(beyond.err, "torvan: --minority = 11 must lie between 0 and ntot = 10\n");
   for (const char *alpha : {"1e-300", "0.999999999"}) {
     const run_result r = run_torvan("10 3 0 0.5\n", std::string("--format json --alpha ") + alpha);
     EXPECT_EQ(r.status, 0) << alpha;

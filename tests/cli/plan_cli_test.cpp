@@ -176,40 +176,51 @@ TEST(PlanCli, TheChartIsWrittenAndReadable) {
 }
 
 TEST(PlanCli, BadOptionsAreRefusedWithStatusTwo) {
-  const std::string good = "--esize -0.3 --prop 0.3 --selection-ratio 0.2 --ntot 10:20";
+  // The options named as they are typed; each may be given once (but --rule).
+  const std::string esize = "--esize -0.3 ", pool = "--prop 0.3 ", hires = "--selection-ratio 0.2 ",
+                    ntot = "--ntot 10:20 ";
+  const std::string good = esize + pool + hires + ntot;
   const struct {
     std::string args, message;
   } cases[] = {
-      {"--prop 0.3 --selection-ratio 0.2 --ntot 10:20", "esize is required"},
-      {good + " --ntot 20:10", "ntot = 20:10 runs backwards: 20 is above 10"},
-      {good + " --ntot 10:20:0", "ntot = 10:20:0 has a step of 0; it must be at least 1"},
-      {good + " --ntot 10-20", "ntot needs A:B or A:B:STEP in whole numbers, not '10-20'"},
-      {good + " --ntot 10:20:", "ntot needs A:B or A:B:STEP in whole numbers, not '10:20:'"},
-      {good + " --selection-ratio 0", "selection_ratio = 0 must lie above 0 and at most 1"},
-      {good + " --selection-ratio 1.5", "selection_ratio = 1.5 must lie above 0 and at most 1"},
-      {good + " --nhire 4", "selection_ratio and nhire exclude each other: give one"},
-      {good + " --minority-share 0.2", "prop and minority_share exclude each other: give one"},
+      {pool + hires + ntot, "--esize is required"},
+      {esize + pool + hires + "--ntot 20:10", "--ntot = 20:10 runs backwards: 20 is above 10"},
+      {esize + pool + hires + "--ntot 10:20:0",
+       "--ntot = 10:20:0 has a step of 0; it must be at least 1"},
+      {esize + pool + hires + "--ntot 10-20",
+       "--ntot must be A:B or A:B:STEP in whole numbers, not '10-20'"},
+      {esize + pool + hires + "--ntot 10:20:",
+       "--ntot must be A:B or A:B:STEP in whole numbers, not '10:20:'"},
+      {esize + pool + ntot + "--selection-ratio 0",
+       "--selection-ratio = 0 must lie above 0 and at most 1"},
+      {esize + pool + ntot + "--selection-ratio 1.5",
+       "--selection-ratio = 1.5 must lie above 0 and at most 1"},
+      {good + "--nhire 4", "--selection-ratio and --nhire exclude each other: give one"},
+      {good + "--minority-share 0.2", "--prop and --minority-share exclude each other: give one"},
       {"--esize 0 --minority-share 1.5 --nhire 2 --ntot 5:6",
-       "minority_share = 1.5 must lie between 0 and 1"},
+       "--minority-share = 1.5 must lie between 0 and 1"},
       {"--esize 0 --minority-share -0.1 --nhire 2 --ntot 5:6",
-       "minority_share = -0.10000000000000001 must lie between 0 and 1"},
-      {good + " --target 1", "target = 1 must lie strictly between 0 and 1"},
-      {good + " --target=0", "target = 0 must lie strictly between 0 and 1"},
-      {good + " --prop 1.2", "prop = 1.2 must lie strictly between 0 and 1"},
-      {good + " --alpha 0", "alpha = 0 must lie strictly between 0 and 1"},
-      {good + " --esize nan", "esize = nan must be a finite number"},
-      {good + " --esize 1e999", "esize needs a number, not '1e999'"},
-      {good + " --esize abc", "esize needs a number, not 'abc'"},
-      {good + " --rule z_test,chi", "rule 'chi' is not one of four_fifths, four_fifths_one_person, "
-                                    "z_test, fisher_exact, z_ir, four_fifths_and_z"},
-      {good + " --rule z_test,", "rule needs one name, or names separated by commas, not "
-                                 "'z_test,'"},
-      {good + " --method exact", "method must be nested or direct, not 'exact'"},
-      {good + " --format summary", "--format must be text, csv or json, not 'summary'"},
-      {good + " --threads 0", "--threads needs a whole number of at least 1, not '0'"},
-      {good + " --minority 3", "unknown option '--minority'"},
-      {good + " --ntot", "--ntot needs a value"},
-      {"", "esize is required"},
+       "--minority-share = -0.10000000000000001 must lie between 0 and 1"},
+      {good + "--target 1", "--target = 1 must lie strictly between 0 and 1"},
+      {good + "--target=0", "--target = 0 must lie strictly between 0 and 1"},
+      {esize + hires + ntot + "--prop 1.2", "--prop = 1.2 must lie strictly between 0 and 1"},
+      {good + "--alpha 0", "--alpha = 0 must lie strictly between 0 and 1"},
+      {pool + hires + ntot + "--esize nan", "--esize must be a number, not 'nan'"},
+      {pool + hires + ntot + "--esize 1e999", "--esize must be a number, not '1e999'"},
+      {pool + hires + ntot + "--esize abc", "--esize must be a number, not 'abc'"},
+      {good + "--esize -0.2", "--esize is given more than once"},
+      {good + "--alpha 0.1 --alpha=0.2", "--alpha is given more than once"},
+      {good + "--rule z_test,chi",
+       "--rule 'chi' is not one of four_fifths, four_fifths_one_person, "
+       "z_test, fisher_exact, z_ir, four_fifths_and_z"},
+      {good + "--rule z_test,", "--rule needs one name, or names separated by commas, not "
+                                "'z_test,'"},
+      {good + "--method exact", "--method must be nested or direct, not 'exact'"},
+      {good + "--format summary", "--format must be text, csv or json, not 'summary'"},
+      {good + "--threads 0", "--threads = 0 must be at least 1"},
+      {good + "--minority 3", "unknown option '--minority'"},
+      {esize + pool + hires + "--ntot", "--ntot needs a value"},
+      {"", "--esize is required"},
   };
   for (const auto &c : cases) {
     const run_result r = plan(c.args);

@@ -16,7 +16,7 @@
 #include <gsl/gsl_cdf.h>
 #include <gsl/gsl_randist.h>
 
-#include "cli/reader.h"
+#include "input/reader.h"
 
 #include "engine/pool.h"
 #include "torvan.h"

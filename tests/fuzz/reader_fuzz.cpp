@@ -5,7 +5,7 @@
 //   end of the input, without having looked past that line end: the bytes up
 //   to it, alone, read the same;
 // - CR LF line ends read exactly like LF line ends.
-#include "cli/reader.h"
+#include "input/reader.h"
 
 #include <algorithm>
 #include <bit>

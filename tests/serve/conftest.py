@@ -106,12 +106,16 @@ def run(*args, text=None):
 
 def refusal(command, *args, text=None):
     """The message `torvan COMMAND` prints when it refuses `args`, without the
-    program's name before it, the pointer to --help after it and an option's
-    leading dashes (the server's parameter of the same name has none)."""
+    program's name before it and the pointer to --help after it, its options
+    named as the server's parameters ("--minority-share" as "minority_share",
+    before the first quote, where the user's own text begins)."""
     r = run(command, *args, text=text)
     assert r.returncode == 2, r.stdout
-    message = r.stderr.splitlines()[0].removeprefix(f"torvan {command}: ").removeprefix("--")
-    return message.removesuffix(f" (see torvan {command} --help)")
+    message = r.stderr.splitlines()[0].removeprefix(f"torvan {command}: ")
+    message = message.removesuffix(f" (see torvan {command} --help)")
+    names, quote, rest = message.partition("'")
+    names = re.sub(r"(?:^|(?<= ))--([a-z-]+)", lambda m: m[1].replace("-", "_"), names)
+    return names + quote + rest
 
 
 COUNT_NAMES = ("minority_applicants", "minority_hires", "majority_applicants", "majority_hires")

@@ -49,7 +49,7 @@ def test_csv_and_chart_are_the_command_lines(server, problem, options, tmp_path)
 
 
 def test_the_page_is_its_files_with_the_safety_headers(server):
-    assets = ROOT / "src" / "cli" / "assets"
+    assets = ROOT / "src" / "server" / "assets"
     pages = [
         ("/", "text/html; charset=utf-8", assets / "index.html"),
         ("/?tab=distribution&ntot=100&nhire=20&esize=-1&prop=0.2", "text/html; charset=utf-8",

@@ -69,13 +69,27 @@ def plan_query(path, params):
 
 @pytest.mark.parametrize("params", PLANS)
 def test_plan_and_its_chart_are_the_command_lines(server, params, tmp_path):
-    status, headers, body = server.get(plan_query("/api/plan", params))
-    assert status == 200, body
-    assert headers["Content-Type"] == "application/json"
+    """A plan the command line refuses (exit status 1, a size not computed) is
+    422 with the same document and the command line's message as its error."""
     chart = tmp_path / "plan.svg"
-    want = run("plan", "--format", "json", f"--plot={chart}", *plan_args(params)).stdout
-    assert without_run_facts(body) == without_run_facts(want)
+    cli = run("plan", "--format", "json", f"--plot={chart}", *plan_args(params))
+    status, headers, body = server.get(plan_query("/api/plan", params))
+    assert status == (200 if cli.returncode == 0 else 422), body
+    assert headers["Content-Type"] == "application/json"
+    if cli.returncode == 0:
+        assert without_run_facts(body) == without_run_facts(cli.stdout)
+    else:
+        doc, want = json.loads(body), json.loads(cli.stdout)
+        assert "torvan plan: " + doc.pop("error") + "\n" == cli.stderr
+        for d in (doc, want):
+            del d["threads"], d["cpu_seconds"]
+        assert doc == want
+    status, _, with_chart = server.get(plan_query("/api/plan", params + [("chart", "svg")]))
+    assert json.loads(with_chart)["chart"] == chart.read_text()
     status, headers, svg = server.get(plan_query("/api/plan.svg", params))
+    if cli.returncode != 0:
+        assert status == 422
+        return
     assert status == 200
     assert headers["Content-Type"] == "image/svg+xml"
     assert svg == chart.read_text()

@@ -65,19 +65,22 @@ def test_a_taken_port_is_refused():
 
 
 @pytest.mark.parametrize("args,message", [
-    (["--port", "65536"], "--port must lie between 0 and 65535, not '65536'"),
-    (["--port", "-1"], "--port needs a whole number of at least 0, not '-1'"),
-    (["--threads", "0"], "--threads needs a whole number of at least 1, not '0'"),
-    (["--threads", "257"], "--threads must lie between 1 and 256, not '257'"),
-    (["--queue", "100000"], "--queue must lie between 0 and 1024, not '100000'"),
-    (["--queue", "x"], "--queue needs a whole number of at least 0, not 'x'"),
-    (["--max-ntot", "1"], "--max-ntot needs a whole number of at least 2, not '1'"),
+    (["--port", "65536"], "--port = 65536 must lie between 0 and 65535"),
+    (["--port", "-1"], "--port = -1 must be at least 0"),
+    (["--threads", "0"], "--threads = 0 must be at least 1"),
+    (["--threads", "257"], "--threads = 257 must lie between 1 and 256"),
+    (["--queue", "100000"], "--queue = 100000 must lie between 0 and 1024"),
+    (["--queue", "x"], "--queue must be a whole number, not 'x'"),
+    (["--max-ntot", "1"], "--max-ntot = 1 must be at least 2"),
+    (["--threads", "1", "--threads=2"], "--threads is given more than once"),
     (["--host"], "--host needs a value"),
     (["--format", "json"], "unknown option '--format'"),
 ])
 def test_bad_options(args, message):
     # A free port first: should a bad option be taken, no server sits on 8080.
-    r = subprocess.run([BINARY, "serve", "--port", "0", *args], capture_output=True, text=True,
+    # The port's own cases give it themselves (an option is taken once).
+    port = [] if "--port" in args else ["--port", "0"]
+    r = subprocess.run([BINARY, "serve", *port, *args], capture_output=True, text=True,
                        timeout=10)
     assert r.returncode == 2
     assert r.stdout == ""

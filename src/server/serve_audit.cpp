@@ -6,10 +6,9 @@
 #include <numeric>
 #include <string_view>
 
-#include "cli/counts.h"
-#include "cli/options.h"
-#include "cli/serve_api.h"
-#include "cli/serve_query.h"
+#include "input/counts.h"
+#include "input/options.h"
+#include "server/serve_api.h"
 
 namespace {
 

@@ -4,7 +4,7 @@
 #include <span>
 #include <string_view>
 
-// The page's files (src/cli/assets/), compiled into the program at build
+// The page's files (src/server/assets/), compiled into the program at build
 // time by cmake/embed_assets.cmake: the server reads nothing from disk.
 struct asset {
   std::string_view path; // "/index.html"

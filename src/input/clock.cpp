@@ -1,5 +1,5 @@
 // CPU time as the report and the JSON documents state it.
-#include "cli/clock.h"
+#include "input/clock.h"
 
 #include <ctime>
 

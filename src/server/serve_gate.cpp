@@ -1,5 +1,5 @@
 // The bound on a server's computations and their queue.
-#include "cli/serve_gate.h"
+#include "server/serve_gate.h"
 
 work_gate::entry work_gate::enter() {
   std::unique_lock<std::mutex> lock(mutex_);

@@ -27,16 +27,3 @@ const char *read_error_message(read_error e);
 // Its first line, which names the fault ("invalid number: incomprehensible
 // list input").
 std::string read_error_line(read_error e);
-
-// The text of one field (a query parameter, a form field) read as the reader
-// reads one target of that type, with the same rules and errors. `empty`: no
-// value (nothing but blanks, or a null value); `several`: more than one
-// value (a further value, a repeat count, a null value or '/' after it).
-// The target is set only when the read succeeds with exactly one value.
-struct field_read {
-  read_error error = read_error::none;
-  bool empty = false;
-  bool several = false;
-};
-field_read read_field(const std::string &text, int &value);
-field_read read_field(const std::string &text, double &value);

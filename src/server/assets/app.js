@@ -148,7 +148,7 @@ async function ask(url) {
   } catch (e) {
     return { error: 'the server answered ' + response.status + ' without a document' };
   }
-  if (!response.ok) return { error: doc.error || doc.reason || 'HTTP status ' + response.status };
+  if (!response.ok) return { doc, error: doc.error || doc.reason || 'HTTP status ' + response.status };
   return { doc };
 }
 
@@ -174,19 +174,19 @@ function showError(panel, message) {
 }
 
 // Runs a panel's query: `render` fills the results from the document.
-async function run(panel, api, q, render) {
+async function run(panel, url, q, render) {
   const serial = ++panel.serial;
   panel.error.hidden = true;
   panel.status.textContent = 'Computing…';
   panel.section.setAttribute('aria-busy', 'true');
-  const { doc, error } = await ask(api + '?' + q);
+  const { doc, error } = await ask(url(q));
   if (serial !== panel.serial) return;
   panel.status.textContent = '';
   panel.section.removeAttribute('aria-busy');
-  if (error) {
-    showError(panel, error);
-    return;
-  }
+  if (error) showError(panel, error);
+  // A plan with rows that could not be computed is refused, and still shows
+  // its rows: they say why.
+  if (error && !(doc && doc.plan)) return;
   render(panel, doc, q);
   panel.results.hidden = false;
 }
@@ -496,14 +496,25 @@ function planRows(doc) {
   return [head, ...lines];
 }
 
-function renderPlan(panel, doc, q) {
+// The plan's chart came with its document (the plan is computed once), as
+// SVG text drawn by the server from the same rows; none when a row failed.
+function showPlanChart(box, note, doc) {
+  const svg = doc.chart ? new DOMParser().parseFromString(doc.chart, 'image/svg+xml').documentElement : null;
+  const drawn = svg !== null && svg.nodeName === 'svg';
+  box.replaceChildren(...(drawn ? [document.importNode(svg, true)] : []));
+  box.hidden = !drawn;
+  note.textContent = drawn ? '' : 'No chart: ' + (doc.error || 'the chart could not be drawn');
+  note.hidden = drawn;
+}
+
+function renderPlan(panel, doc) {
   const r = panel.results;
   const fp = doc.false_positive;
   const what = fp ? 'false-positive rate' : 'probability';
   r.querySelector('[data-problem]').replaceChildren(
     ...planLines(doc.plan).map((l) => element('span', l, { class: 'line' })));
   r.querySelector('[data-false-positive]').hidden = !fp;
-  showChart(r.querySelector('[data-chart]'), r.querySelector('[data-chart-error]'), '/api/plan.svg?' + q, 'No chart: ');
+  showPlanChart(r.querySelector('[data-chart]'), r.querySelector('[data-chart-error]'), doc);
   r.querySelector('[data-found-title]').textContent =
     "Where each rule's " + what + ' reaches the target ' + general6(doc.plan.target);
   r.querySelector('[data-found-note]').textContent =
@@ -526,9 +537,10 @@ function renderPlan(panel, doc, q) {
 
 const tabs = ['distribution', 'audit', 'plan'];
 const panels = {
-  distribution: { panel: panelOf('distribution'), api: '/api/distribution', render: renderDistribution },
-  audit: { panel: panelOf('audit'), api: '/api/audit', render: renderAudit },
-  plan: { panel: panelOf('plan'), api: '/api/plan', render: renderPlan },
+  distribution: { panel: panelOf('distribution'), url: (q) => '/api/distribution?' + q, render: renderDistribution },
+  audit: { panel: panelOf('audit'), url: (q) => '/api/audit?' + q, render: renderAudit },
+  // The plan's chart comes with its document.
+  plan: { panel: panelOf('plan'), url: (q) => '/api/plan?chart=svg&' + q, render: renderPlan },
 };
 
 function showTab(name) {
@@ -549,8 +561,11 @@ function followAddress() {
   const p = panels[name];
   const q = fieldsOfAddress(p.panel.form, address);
   if ([...q.keys()].length === 0) return;
+  // A choice the address leaves out is the form's own: the direct method.
+  for (const select of p.panel.form.querySelectorAll('select[name]'))
+    if (!q.has(select.name)) q.set(select.name, select.options[0].value);
   fillForm(p.panel.form, q);
-  run(p.panel, p.api, q, p.render);
+  run(p.panel, p.url, q, p.render);
 }
 
 // The plan's rule check boxes, one per rule, all ticked.
@@ -582,7 +597,7 @@ function start() {
       event.preventDefault();
       const q = formQuery(p.panel.form);
       history.pushState(null, '', '/?tab=' + name + '&' + q);
-      run(p.panel, p.api, q, p.render);
+      run(p.panel, p.url, q, p.render);
     });
   }
   window.addEventListener('popstate', followAddress);

@@ -1,6 +1,6 @@
 // `torvan serve`: the HTTP shell around the handlers, its limits, and how it
 // starts and stops.
-#include "cli/serve.h"
+#include "server/serve.h"
 
 #include <algorithm>
 #include <atomic>
@@ -13,10 +13,10 @@
 #include <pthread.h>
 #include <sys/socket.h>
 
-#include "cli/options.h"
-#include "cli/serve_api.h"
-#include "cli/serve_assets.h"
+#include "input/options.h"
 #include "report/export.h"
+#include "server/serve_api.h"
+#include "server/serve_assets.h"
 
 namespace {
 
@@ -33,31 +33,32 @@ std::string read_between(const std::string &name, const std::string &text, int l
                          int &value) {
   std::string error = read_count(name, text, least, value);
   if (error.empty() && value > most)
-    error = name + " must lie between " + std::to_string(least) + " and " + std::to_string(most) +
-            ", not '" + text + "'";
+    error = name + " = " + std::to_string(value) + " must lie between " + std::to_string(least) +
+            " and " + std::to_string(most);
   return error;
 }
 
 serve_options parse_serve_options(const std::vector<std::string> &args) {
   serve_options o;
+  std::vector<std::string> given;
   o.limits.computations = static_cast<int>(std::max(1u, std::thread::hardware_concurrency()));
   for (std::size_t i = 0; i < args.size() && o.error.empty(); ++i) {
     std::string value;
     if (args[i] == "--help" || args[i] == "-h") {
       o.help = true;
-    } else if (option_value(args, i, "--host", value, o.error)) {
+    } else if (option_value(args, i, "--host", value, o.error, given)) {
       if (o.error.empty() && value.empty()) o.error = "--host needs an address";
       o.host = value;
-    } else if (option_value(args, i, "--port", value, o.error)) {
+    } else if (option_value(args, i, "--port", value, o.error, given)) {
       if (o.error.empty()) o.error = read_between("--port", value, 0, 65535, o.port);
-    } else if (option_value(args, i, "--threads", value, o.error)) {
+    } else if (option_value(args, i, "--threads", value, o.error, given)) {
       if (o.error.empty())
         o.error = read_between("--threads", value, 1, serve_limits::most_computations,
                                o.limits.computations);
-    } else if (option_value(args, i, "--queue", value, o.error)) {
+    } else if (option_value(args, i, "--queue", value, o.error, given)) {
       if (o.error.empty())
         o.error = read_between("--queue", value, 0, serve_limits::most_queued, o.limits.queue);
-    } else if (option_value(args, i, "--max-ntot", value, o.error)) {
+    } else if (option_value(args, i, "--max-ntot", value, o.error, given)) {
       if (o.error.empty()) o.error = read_count("--max-ntot", value, 2, o.limits.max_ntot);
     } else {
       o.error = "unknown option '" + args[i] + "'";

@@ -26,9 +26,14 @@ options parse_options(const std::vector<std::string> &args);
 
 // The value of an option given as "--name value" or "--name=value" at
 // args[i]: false when args[i] is another option; i moves past the value, and
-// `error` says so when the value is missing.
+// `error` says so when the value is missing, or when `given` (the options
+// read so far, to which name is added) holds it already, as a query's
+// parameter given twice is refused.
 bool option_value(const std::vector<std::string> &args, std::size_t &i, const std::string &name,
-                  std::string &value, std::string &error);
+                  std::string &value, std::string &error, std::vector<std::string> &given);
+
+// The refusal of an option or a parameter given more than once.
+std::string given_twice(const std::string &name);
 
 // One option's value read as the command line reads it, under the name it
 // goes by ("--alpha" on the command line, "alpha" in a query of the server):

@@ -1,5 +1,5 @@
 // The bound on a server's computations: places, the queue, and closing.
-#include "cli/serve_gate.h"
+#include "server/serve_gate.h"
 
 #include <gtest/gtest.h>
 

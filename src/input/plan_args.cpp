@@ -1,33 +1,35 @@
 // A plan's options from their text.
-#include "cli/plan_args.h"
+#include "input/plan_args.h"
 
-#include <charconv>
+#include "input/number.h"
+
+#include <algorithm>
+#include <cctype>
+#include <iterator>
 #include <vector>
 
 namespace {
 
-template <class T> bool whole_text(const std::string &text, T &value) {
-  const char *end = text.data() + text.size();
-  const auto [p, ec] = std::from_chars(text.data(), end, value);
-  return !text.empty() && ec == std::errc() && p == end;
-}
-
 std::optional<std::string> number(const std::string &name, const std::string &text,
                                   std::optional<double> &value) {
   double v = 0.0;
-  if (!whole_text(text, v)) return name + " needs a number, not '" + text + "'";
+  if (std::string why = read_number(name, text, v); !why.empty()) return why;
   value = v;
   return std::nullopt;
+}
+
+bool whole(const std::string &text, int &value) {
+  return read_whole("", text, value).empty();
 }
 
 std::optional<std::string> range(const std::string &text, std::optional<ntot_range> &value) {
   ntot_range r;
   const std::size_t first = text.find(':');
   const std::size_t second = first == std::string::npos ? first : text.find(':', first + 1);
-  const bool parsed = first != std::string::npos && whole_text(text.substr(0, first), r.from) &&
-                      whole_text(text.substr(first + 1, second - first - 1), r.to) &&
-                      (second == std::string::npos || whole_text(text.substr(second + 1), r.step));
-  if (!parsed) return "ntot needs A:B or A:B:STEP in whole numbers, not '" + text + "'";
+  const bool parsed = first != std::string::npos && whole(text.substr(0, first), r.from) &&
+                      whole(text.substr(first + 1, second - first - 1), r.to) &&
+                      (second == std::string::npos || whole(text.substr(second + 1), r.step));
+  if (!parsed) return "ntot must be A:B or A:B:STEP in whole numbers, not '" + text + "'";
   value = r;
   return std::nullopt;
 }
@@ -58,7 +60,7 @@ std::optional<std::string> set_plan_option(plan_options &o, const std::string &n
   if (name == "rule") return rule_list(text, o.rules);
   if (name == "nhire") {
     int h = 0;
-    if (!whole_text(text, h)) return "nhire needs a whole number, not '" + text + "'";
+    if (std::string why = read_whole(name, text, h); !why.empty()) return why;
     o.nhire = h;
     return std::nullopt;
   }
@@ -75,4 +77,31 @@ std::optional<std::string> set_plan_option(plan_options &o, const std::string &n
     return std::nullopt;
   }
   return "no plan option is named '" + name + "'";
+}
+
+std::string with_flags(const std::string &message) {
+  static constexpr const char *names[] = {"esize", "prop",  "minority_share", "selection_ratio",
+                                          "nhire", "ntot",  "alpha",          "target",
+                                          "rule",  "method"};
+  const std::size_t quote = std::min(message.find('\''), message.size());
+  std::string out;
+  std::size_t at = 0;
+  while (at < quote) {
+    std::size_t end = at;
+    while (end < quote &&
+           (std::isalnum(static_cast<unsigned char>(message[end])) || message[end] == '_'))
+      ++end;
+    if (end == at) {
+      out += message[at++];
+      continue;
+    }
+    std::string word = message.substr(at, end - at);
+    if (std::find(std::begin(names), std::end(names), word) != std::end(names)) {
+      std::replace(word.begin(), word.end(), '_', '-');
+      word = "--" + word;
+    }
+    out += word;
+    at = end;
+  }
+  return out + message.substr(quote);
 }

@@ -14,3 +14,9 @@
 // plan is plan_refusal()'s to say.
 std::optional<std::string> set_plan_option(plan_options &o, const std::string &name,
                                            const std::string &text);
+
+// A message of set_plan_option() or plan_refusal() with the options named as
+// the command line spells them: "--selection-ratio = 0 must lie ...", "--prop
+// and --minority-share exclude each other". Only the words before the first
+// quote are option names; a quoted value is the user's own text.
+std::string with_flags(const std::string &message);

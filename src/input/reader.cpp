@@ -13,7 +13,7 @@
 // Numbers are converted from their decimal text in one correctly rounded step
 // (std::from_chars). Accumulating digit by digit (v = 10 * v + d) rounds at
 // every step and misreads values near a halfway point such as 9007199254740993.
-#include "cli/reader.h"
+#include "input/reader.h"
 
 #include <algorithm>
 #include <charconv>
@@ -335,46 +335,4 @@ const char *read_error_message(read_error e) {
 std::string read_error_line(read_error e) {
   const std::string m = read_error_message(e);
   return m.substr(0, m.find('\n'));
-}
-
-namespace {
-
-template <class T> field_read read_one(const std::string &text, T &target) {
-  constexpr kind k = std::is_same_v<T, int> ? kind::integer : kind::real;
-  std::string line = text + '\n';
-  std::FILE *f = fmemopen(line.data(), line.size(), "r");
-  if (f == nullptr) return {read_error::end_of_file, true, false};
-  list l;
-  l.src.in = f;
-  field_read r;
-  r.error = next_value(l, k);
-  r.empty =
-      r.error == read_error::end_of_file || (r.error == read_error::none && !l.current.present);
-  if (r.empty) r.error = read_error::none;
-  if (r.error == read_error::none && !r.empty) {
-    const value first = l.current;
-    // Whatever follows the value is read as the next target would read it,
-    // so that "100x" fails as it fails on standard input.
-    const read_error next = next_value(l, k);
-    r.several = next == read_error::none;
-    if (next != read_error::end_of_file && next != read_error::none) r.error = next;
-    if (r.error == read_error::none && !r.several) {
-      if constexpr (k == kind::integer)
-        target = first.integer;
-      else
-        target = first.real;
-    }
-  }
-  std::fclose(f);
-  return r;
-}
-
-} // namespace
-
-field_read read_field(const std::string &text, int &value) {
-  return read_one(text, value);
-}
-
-field_read read_field(const std::string &text, double &value) {
-  return read_one(text, value);
 }

@@ -1,38 +1,29 @@
 // The server's handlers: a query in, the command line's document out.
-#include "cli/serve_api.h"
+#include "server/serve_api.h"
 
 #include <optional>
 #include <variant>
 #include <vector>
 
-#include "cli/clock.h"
-#include "cli/options.h"
-#include "cli/reader.h"
-#include "cli/serve_query.h"
 #include "engine/table.h"
+#include "input/clock.h"
+#include "input/number.h"
+#include "input/options.h"
 #include "report/export.h"
 #include "report/plot.h"
 
 namespace {
 
-// As the command line writes its documents; a message may echo any bytes of
-// the query, and invalid UTF-8 is replaced rather than fatal.
-std::string document(const nlohmann::ordered_json &doc) {
-  return doc.dump(2, ' ', false, nlohmann::ordered_json::error_handler_t::replace) + "\n";
+// One of the four values of the problem, read as every parameter is read
+// (the free-form reader's own rules are standard input's); a value that is
+// not needed may be left empty.
+void problem_value(query_reader &in, const std::string &name, int &v, bool needed) {
+  const std::string *t = needed ? in.required(name) : in.text(name);
+  if (t && !t->empty()) in.error = read_whole(name, *t, v);
 }
-
-// One of the four values of the problem, read as standard input is read.
-template <class T>
-void problem_value(query_reader &in, const std::string &name, T &v, bool needed) {
-  const std::string *t = in.text(name);
-  if (!in.error.empty() || (!t && !needed)) return;
-  const field_read r = t ? read_field(*t, v) : field_read{read_error::none, true, false};
-  if (r.empty)
-    in.error = name + " is missing";
-  else if (r.several)
-    in.error = name + " must be one value, not '" + *t + "'";
-  else if (r.error != read_error::none)
-    in.error = name + ": " + read_error_line(r.error);
+void problem_value(query_reader &in, const std::string &name, double &v, bool needed) {
+  const std::string *t = needed ? in.required(name) : in.text(name);
+  if (t && !t->empty()) in.error = read_number(name, *t, v);
 }
 
 struct distribution_request {
@@ -99,26 +90,24 @@ reply computed(const distribution_request &r, const serve_limits &l,
   if (r.form == distribution_form::json && (!r.rows || no_rows)) {
     const figures f = solve_figures(r.p, opt);
     if (f.status.cancelled) return stopping_reply();
+    if (const auto why = check_refusal(f.check)) return error_reply(422, *why);
     const run_facts facts{1, thread_cpu_seconds() - t0};
     const json_rows table{nullptr, r.rows ? *no_rows : ""};
     return {completed(f.status) ? 200 : 422, "application/json",
-            document(json_document(r.p, opt, f, facts, table))};
+            json_text(json_document(r.p, opt, f, facts, table))};
   }
   const solution s = solve(r.p, opt);
   if (s.status.cancelled) return stopping_reply();
+  if (const auto why = check_refusal(s.check)) return error_reply(422, *why);
   if (r.form == distribution_form::json)
     return {completed(s.status) ? 200 : 422, "application/json",
-            document(json_document(r.p, opt, s, {1, thread_cpu_seconds() - t0}))};
+            json_text(json_document(r.p, opt, s, {1, thread_cpu_seconds() - t0}))};
   if (!completed(s.status)) return error_reply(422, gave_up_reason(s.status));
   if (r.form == distribution_form::csv) return {200, "text/csv; charset=utf-8", csv_document(s)};
   return {200, "image/svg+xml", distribution_svg(plot_of(r.p, s))};
 }
 
 } // namespace
-
-reply error_reply(int status, const std::string &why) {
-  return {status, "application/json", document(json_error(why))};
-}
 
 reply distribution_reply(distribution_form form, const query_params &q, serve_context &c) {
   auto read = read_distribution(form, q);

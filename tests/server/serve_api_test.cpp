@@ -1,9 +1,9 @@
 // The server's handlers without HTTP: a bad query gets the command line's own
 // message for the same value, the limits and the gate refuse as they say,
 // and the CSV and the chart are the command line's bytes.
-#include "cli/counts.h"
-#include "cli/serve_api.h"
-#include "cli/serve_assets.h"
+#include "input/counts.h"
+#include "server/serve_api.h"
+#include "server/serve_assets.h"
 
 #include <gtest/gtest.h>
 
@@ -11,8 +11,10 @@
 
 #include <nlohmann/json.hpp>
 
+#include <algorithm>
 #include <atomic>
 #include <cctype>
+#include <sstream>
 #include <string>
 
 namespace {
@@ -40,34 +42,76 @@ query_params with(query_params q, const std::string &name, const std::string &va
   return q;
 }
 
+// A command line's message with its options named as the server's
+// parameters: "--minority-share" as "minority_share" (before the first quote,
+// where the user's own text begins).
+std::string as_parameters(const std::string &line) {
+  const std::size_t quote = std::min(line.find('\''), line.size());
+  std::string out;
+  for (std::size_t at = 0; at < quote; ++at) {
+    if (line.compare(at, 2, "--") == 0 && (at == 0 || line[at - 1] == ' ')) {
+      for (at += 2;
+           at < quote && (std::isalnum(static_cast<unsigned char>(line[at])) || line[at] == '-');
+           ++at)
+        out += line[at] == '-' ? '_' : line[at];
+      --at;
+    } else {
+      out += line[at];
+    }
+  }
+  return out + line.substr(quote);
+}
+
 // The first line the command line writes on standard error, without its
-// "torvan: " and " (see torvan --help)" and an option's leading "--".
+// "torvan: " and " (see torvan --help)", its options named as parameters.
 std::string cli_message(const std::string &input, const std::string &args) {
   std::string line = run_torvan(input, args).err;
   line = line.substr(0, line.find('\n'));
-  for (const std::string prefix : {"torvan: ", "--"})
-    if (line.starts_with(prefix)) line.erase(0, prefix.size());
+  if (line.starts_with("torvan: ")) line.erase(0, 8);
   if (const std::string help = " (see torvan --help)"; line.ends_with(help))
     line.resize(line.size() - help.size());
-  return line;
+  return as_parameters(line);
+}
+
+// A number is read as every option and parameter reads it (the free-form
+// reader's rules are standard input's alone), its refusal in plain words.
+TEST(ServeApi, ProblemValuesAreReadAsEveryNumber) {
+  const struct {
+    query_params q;
+    const char *message;
+  } cases[] = {
+      {with(example, "ntot", "abc"), "ntot must be a whole number, not 'abc'"},
+      {with(example, "ntot", "10."), "ntot must be a whole number, not '10.'"},
+      {with(example, "ntot", "1e9"), "ntot must be a whole number, not '1e9'"},
+      {with(example, "ntot", "99999999999"), "ntot must be a whole number, not '99999999999'"},
+      {with(example, "nhire", "2e1"), "nhire must be a whole number, not '2e1'"},
+      {with(example, "nhire", "20 30"), "nhire must be a whole number, not '20 30'"},
+      {with(example, "esize", "1e400"), "esize must be a number, not '1e400'"},
+      {with(example, "esize", "NaN"), "esize must be a number, not 'NaN'"},
+      {with(example, "esize", "-1x"), "esize must be a number, not '-1x'"},
+      {with(example, "esize", "1.5e"), "esize must be a number, not '1.5e'"},
+      {with(example, "esize", "-1.5d-1"), "esize must be a number, not '-1.5d-1'"},
+      {with(example, "esize", "0x1p3"), "esize must be a number, not '0x1p3'"},
+      {with(example, "prop", "inf"), "prop must be a number, not 'inf'"},
+  };
+  server s;
+  for (const auto &c : cases) {
+    const reply r = s.ask(c.q);
+    EXPECT_EQ(r.status, 400) << c.message;
+    EXPECT_EQ(error_of(r), c.message);
+  }
+  // Blanks around a number and a plus sign are taken, as by every option.
+  EXPECT_EQ(s.ask(with(with(example, "ntot", " +100 "), "method", "direct")).status, 200);
+  EXPECT_EQ(s.ask(with(with(example, "esize", "-1.5E-1"), "method", "direct")).status, 200);
 }
 
 // Each value is refused with the message the command line gives for the same
-// value, typed on standard input (`input`) or given as an option (`args`);
-// a value of the problem is named first.
+// value, typed on standard input (`input`) or given as an option (`args`).
 TEST(ServeApi, BadValuesGetTheCommandLinesMessage) {
   const struct {
     query_params q;
     const char *input, *args, *field;
   } cases[] = {
-      {with(example, "ntot", "abc"), "abc 20 -1 0.2", "", "ntot: "},
-      {with(example, "ntot", "10."), "10. 20 -1 0.2", "", "ntot: "},
-      {with(example, "ntot", "99999999999"), "99999999999 20 -1 0.2", "", "ntot: "},
-      {with(example, "nhire", "2e1"), "100 2e1 -1 0.2", "", "nhire: "},
-      {with(example, "esize", "1e400"), "100 20 1e400 0.2", "", "esize: "},
-      {with(example, "esize", "NaN"), "100 20 NaN 0.2", "", "esize: "},
-      {with(example, "esize", "-1x"), "100 20 -1x 0.2", "", "esize: "},
-      {with(example, "esize", "1.5e"), "100 20 1.5e 0.2", "", "esize: "},
       {with(example, "nhire", "200"), "100 200 -1 0.2", "", ""},
       {with(example, "nhire", "-1"), "100 -1 -1 0.2", "", ""},
       {with(example, "ntot", "1"), "1 1 -1 0.2", "", ""},
@@ -103,10 +147,9 @@ TEST(ServeApi, MalformedQueries) {
   } cases[] = {
       {{}, "ntot is missing"},
       {with(example, "ntot", ""), "ntot is missing"},
-      {with(example, "esize", " , "), "esize is missing"},
-      {with(example, "nhire", "20 30"), "nhire must be one value, not '20 30'"},
-      {with(example, "nhire", "2*20"), "nhire must be one value, not '2*20'"},
-      {with(example, "esize", "1.5.3"), "esize must be one value, not '1.5.3'"},
+      {with(example, "esize", " , "), "esize must be a number, not ' , '"},
+      {with(example, "nhire", "2*20"), "nhire must be a whole number, not '2*20'"},
+      {with(example, "esize", "1.5.3"), "esize must be a number, not '1.5.3'"},
       {twice, "ntot is given more than once"},
       {with(example, "bogus", "1"), "unknown parameter 'bogus'"},
       {no_prop, "prop is missing"},
@@ -232,11 +275,11 @@ std::string command_message(const std::string &command, const std::string &args,
                             const std::string &input = "") {
   std::string line = run_torvan(input, command + " " + args).err;
   line = line.substr(0, line.find('\n'));
-  for (const std::string &prefix : {"torvan " + command + ": ", std::string("--")})
-    if (line.starts_with(prefix)) line.erase(0, prefix.size());
+  if (const std::string prefix = "torvan " + command + ": "; line.starts_with(prefix))
+    line.erase(0, prefix.size());
   if (const std::string help = " (see torvan " + command + " --help)"; line.ends_with(help))
     line.resize(line.size() - help.size());
-  return line;
+  return as_parameters(line);
 }
 
 const query_params counts = {{"minority_applicants", "50"},
@@ -291,22 +334,48 @@ TEST(ServeApi, BadAuditsAndPlansGetTheCommandLinesMessage) {
     EXPECT_EQ(r.status, 400) << c.args;
     EXPECT_EQ(error_of(r), command_message("audit", c.args, c.input));
   }
-  const struct {
-    query_params q;
-    const char *args;
-  } plans[] = {
-      {with(plan, "esize", "NaN"), "--esize NaN"},
-      {with(plan, "ntot", "60:10"), "--ntot 60:10"},
-      {with(plan, "nhire", "5"), "--nhire 5"},
-      {with(plan, "rule", "bogus"), "--rule bogus"},
+  // The same options on the command line, each parameter as --name=value.
+  const auto args_of = [](const query_params &q) {
+    std::string args;
+    for (const auto &[name, value] : q) {
+      std::string flag = name;
+      std::replace(flag.begin(), flag.end(), '_', '-');
+      args += " '--" + flag + "=" + value + "'";
+    }
+    return args;
   };
-  const std::string rest = " --esize -0.3 --prop 0.3 --selection-ratio 0.2 --ntot 10:60:10 ";
-  for (const auto &c : plans) {
-    const reply r = plan_reply(plan_form::json, c.q, s.context);
-    EXPECT_EQ(r.status, 400) << c.args;
-    // The option given last wins on the command line: the case's after the rest.
-    EXPECT_EQ(error_of(r), command_message("plan", rest + c.args));
+  const query_params plans[] = {
+      with(plan, "esize", "NaN"),         with(plan, "esize", "-1.5d-1"),
+      with(plan, "ntot", "60:10"),        with(plan, "nhire", "5"),
+      with(plan, "nhire", "1e9"),         with(plan, "rule", "bogus"),
+      with(plan, "selection_ratio", "0"), with(plan, "minority_share", "0.2"),
+      with(plan, "alpha", "1"),           with(with(plan, "nhire", "5"), "selection_ratio", "x"),
+  };
+  for (const auto &q : plans) {
+    const reply r = plan_reply(plan_form::json, q, s.context);
+    EXPECT_EQ(r.status, 400) << args_of(q);
+    EXPECT_EQ(error_of(r), command_message("plan", args_of(q))) << args_of(q);
   }
+}
+
+// An option given twice is refused alike by every command and the server.
+TEST(ServeApi, AnOptionGivenTwice) {
+  server s;
+  query_params twice = example;
+  twice.emplace("alpha", "0.05");
+  twice.emplace("alpha", "0.01");
+  EXPECT_EQ(error_of(s.ask(twice)), cli_message("100 20 -1 0.2\n", "--alpha 0.05 --alpha 0.01"));
+  EXPECT_EQ(error_of(s.ask(twice)), "alpha is given more than once");
+  query_params plan_twice = plan;
+  plan_twice.emplace("esize", "0");
+  EXPECT_EQ(error_of(plan_reply(plan_form::json, plan_twice, s.context)),
+            command_message("plan", "--esize=0 --esize -0.3 --prop 0.3 --selection-ratio 0.2 "
+                                    "--ntot 10:60:10"));
+  query_params audit_twice = counts;
+  audit_twice.emplace("alpha", "0.1");
+  audit_twice.emplace("alpha", "0.2");
+  EXPECT_EQ(error_of(audit_reply(audit_twice, s.context)),
+            command_message("audit", "--alpha 0.1 --alpha=0.2 50 5 150 30"));
 }
 
 // A plan is refused, before anything is computed, beyond --max-ntot, beyond
@@ -380,6 +449,81 @@ TEST(ServeApi, ThePageIsSelfContained) {
     }
   }
   EXPECT_EQ(names, "/index.html /app.js /style.css /favicon.svg ");
+}
+
+// The nested method's result checked against the direct method: refused
+// with the command line's message (which names --method direct) where it is
+// wrong, in JSON, CSV and the chart alike; a plan with such a size, or any
+// size that cannot be computed, is refused as the command line refuses it
+// (exit status 1), its document still showing the rows.
+TEST(ServeApi, RefusalsAreTheCommandLines) {
+  server s;
+  for (const char *input : {"10 2 20 0.3", "10 2 1000 0.3", "2 1 8 0.5"}) {
+    std::istringstream in(input);
+    query_params q;
+    for (const char *name : {"ntot", "nhire", "esize", "prop"}) {
+      std::string v;
+      in >> v;
+      q.emplace(name, v);
+    }
+    const std::string message = cli_message(std::string(input) + "\n", "--format json");
+    EXPECT_NE(message.find("--method direct"), std::string::npos) << message;
+    for (const auto form :
+         {distribution_form::json, distribution_form::csv, distribution_form::svg}) {
+      const reply r = s.ask(q, form);
+      EXPECT_EQ(r.status, 422) << input;
+      EXPECT_EQ(error_of(r), message) << input;
+    }
+    EXPECT_EQ(s.ask(with(q, "method", "direct")).status, 200) << input;
+  }
+  const struct {
+    query_params q;
+    std::string args;
+  } plans[] = {
+      {{{"esize", "-0.5"}, {"prop", "0.3"}, {"nhire", "5"}, {"ntot", "2:8"}},
+       "--esize -0.5 --prop 0.3 --nhire 5 --ntot 2:8"},
+      {{{"esize", "8"},
+        {"minority_share", "0.5"},
+        {"nhire", "1"},
+        {"ntot", "2:3"},
+        {"method", "nested"}},
+       "--esize 8 --minority-share 0.5 --nhire 1 --ntot 2:3 --method nested"},
+  };
+  for (const auto &c : plans) {
+    const run_result cli = run_torvan("", "plan --format json " + c.args);
+    EXPECT_EQ(cli.status, 1) << c.args;
+    const reply r = plan_reply(plan_form::json, c.q, s.context);
+    EXPECT_EQ(r.status, 422) << c.args;
+    EXPECT_EQ("torvan plan: " + error_of(r) + "\n", cli.err) << c.args;
+    const auto doc = nlohmann::json::parse(r.body);
+    EXPECT_EQ(doc["rows"], nlohmann::json::parse(cli.out)["rows"]) << c.args;
+    EXPECT_EQ(plan_reply(plan_form::svg, c.q, s.context).status, 422) << c.args;
+  }
+}
+
+// The page asks for a plan once: its document carries the chart.
+TEST(ServeApi, APlanWithItsChart) {
+  server s;
+  query_params q = plan;
+  q.emplace("chart", "svg");
+  const reply r = plan_reply(plan_form::json, q, s.context);
+  ASSERT_EQ(r.status, 200);
+  EXPECT_EQ(nlohmann::json::parse(r.body)["chart"],
+            plan_reply(plan_form::svg, plan, s.context).body);
+  EXPECT_EQ(plan_reply(plan_form::json, with(plan, "chart", "png"), s.context).status, 400);
+  EXPECT_EQ(plan_reply(plan_form::svg, with(plan, "chart", "svg"), s.context).status, 400);
+}
+
+// The page's distribution tab asks for the direct method unless another is chosen.
+TEST(ServeApi, ThePagesMethodIsDirect) {
+  for (const asset &a : page_assets()) {
+    if (a.path != std::string("/index.html")) continue;
+    const std::string text(reinterpret_cast<const char *>(a.data), a.size);
+    const auto select = text.find("<select name=\"method\">");
+    ASSERT_NE(select, std::string::npos);
+    EXPECT_EQ(text.find("<option", select), text.find("<option value=\"direct\">", select));
+    EXPECT_EQ(text.find("selected", select), std::string::npos);
+  }
 }
 
 } // namespace

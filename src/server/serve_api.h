@@ -1,36 +1,12 @@
 #pragma once
 
-#include <atomic>
-#include <map>
-#include <string>
-
-#include "cli/serve_gate.h"
-#include "cli/serve_limits.h"
+#include "input/query.h"
+#include "server/serve_context.h"
 
 // The server's JSON API, apart from HTTP: each handler reads a query with the
 // command line's rules and messages, checks the work against the limits,
 // waits for a place at the gate, calls one library function and renders
 // what the command line writes for the same problem.
-
-// A query's parameters as HTTP decoded them; a name may come more than once.
-using query_params = std::multimap<std::string, std::string>;
-
-struct reply {
-  int status = 200;
-  std::string type = "application/json";
-  std::string body;
-};
-
-// The command line's JSON document for a failure, with `why` as its "error".
-reply error_reply(int status, const std::string &why);
-
-// What the handlers share: the limits, the gate, and the flag that is set
-// when the server stops (it cancels the computations under way).
-struct serve_context {
-  const serve_limits &limits;
-  work_gate &gate;
-  const std::atomic<bool> &stopping;
-};
 
 // /api/distribution (json), /api/distribution.csv and /api/distribution.svg:
 // parameters ntot, nhire, esize, prop (not needed with minority), minority,
@@ -53,7 +29,10 @@ reply audit_reply(const query_params &q, serve_context &c);
 // names of its JSON document (esize, prop or minority_share,
 // selection_ratio or nhire, ntot as A:B[:STEP], alpha, target, rule - more
 // than once, or names separated by commas - and method). JSON is
-// `torvan plan --format json`, SVG its --plot chart. 400 for a bad
-// parameter, 422 for a plan beyond the limits, 503 as above.
+// `torvan plan --format json` (with chart=svg, its chart's SVG text as
+// "chart" too), SVG its --plot chart. 400 for a bad parameter, 422 for a plan
+// beyond the limits or one with a size that could not be computed (the
+// command line's exit status 1; the JSON document still shows its rows, and
+// its "error" says how many failed), 503 as above.
 enum class plan_form { json, svg };
 reply plan_reply(plan_form form, const query_params &q, serve_context &c);

@@ -1,5 +1,5 @@
 // Reading the counts and the events from text.
-#include "cli/counts.h"
+#include "input/counts.h"
 
 #include "input/table.h"
 

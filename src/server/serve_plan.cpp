@@ -5,23 +5,34 @@
 #include <optional>
 #include <variant>
 
-#include "cli/clock.h"
-#include "cli/plan_args.h"
-#include "cli/serve_api.h"
-#include "cli/serve_query.h"
 #include "engine/plan.h"
+#include "input/clock.h"
+#include "input/plan_args.h"
+#include "report/plan.h"
 #include "report/plan_plot.h"
+#include "server/serve_api.h"
 
 namespace {
 
-// Each parameter by the command line's function for the option of the same
-// name; only rule may come more than once (each adds rules).
-std::variant<plan_options, reply> read_plan(const query_params &q) {
+struct plan_request {
   plan_options o;
+  bool chart = false; // JSON with the chart: the page's one request for a plan
+};
+
+// Each parameter by the command line's function for the option of the same
+// name; only rule may come more than once (each adds rules). chart=svg, on
+// /api/plan only, adds the chart's SVG text to the document as "chart".
+std::variant<plan_request, reply> read_plan(plan_form form, const query_params &q) {
+  plan_request r;
+  plan_options &o = r.o;
   query_reader in{q, ""};
   for (auto at = q.begin(); at != q.end() && in.error.empty(); at = q.upper_bound(at->first)) {
     const std::string &name = at->first;
-    if (name == "rule") {
+    if (name == "chart" && form == plan_form::json) {
+      const std::string *text = in.text(name);
+      if (text && *text != "svg") in.error = "chart must be 'svg', not '" + *text + "'";
+      r.chart = true;
+    } else if (name == "rule") {
       for (auto [first, last] = q.equal_range(name); first != last && in.error.empty(); ++first)
         in.error = set_plan_option(o, name, first->second).value_or("");
     } else if (const std::string *text = in.text(name)) {
@@ -30,7 +41,7 @@ std::variant<plan_options, reply> read_plan(const query_params &q) {
   }
   if (in.error.empty()) in.error = plan_refusal(o).value_or("");
   if (!in.error.empty()) return error_reply(400, in.error);
-  return o;
+  return r;
 }
 
 // A plan computes its sizes one after another: the largest within
@@ -65,9 +76,10 @@ std::optional<std::string> beyond_limits(const plan_options &o, const serve_limi
 } // namespace
 
 reply plan_reply(plan_form form, const query_params &q, serve_context &c) {
-  auto read = read_plan(q);
+  auto read = read_plan(form, q);
   if (const reply *bad = std::get_if<reply>(&read)) return *bad;
-  plan_options &o = std::get<plan_options>(read);
+  const bool chart = std::get<plan_request>(read).chart;
+  plan_options &o = std::get<plan_request>(read).o;
   if (const auto why = beyond_limits(o, c.limits)) return error_reply(422, *why);
   o.threads = 1;
   o.cancel = &c.stopping;
@@ -75,8 +87,14 @@ reply plan_reply(plan_form form, const query_params &q, serve_context &c) {
     const double t0 = thread_cpu_seconds();
     const plan_result r = solve_plan(o);
     if (r.cancelled) return stopping_reply();
-    if (form == plan_form::svg) return {200, "image/svg+xml", plan_svg(o, r)};
-    return {200, "application/json",
-            plan_json_text(o, r, {1, thread_cpu_seconds() - t0}, 2) + "\n"};
+    // A plan the command line refuses (exit status 1) is refused here too;
+    // its document still shows which rows failed and why.
+    const auto missing = rows_missing_reason(r);
+    if (form == plan_form::svg)
+      return missing ? error_reply(422, *missing) : reply{200, "image/svg+xml", plan_svg(o, r)};
+    nlohmann::ordered_json doc = plan_document(o, r, {1, thread_cpu_seconds() - t0});
+    if (chart) doc["chart"] = plan_svg(o, r);
+    if (missing) doc["error"] = *missing;
+    return {missing ? 422 : 200, "application/json", json_text(doc)};
   });
 }

@@ -1,7 +1,7 @@
 // The free-form problem reader: every reference case in data/reader, cases
 // where this program's own rules decide, how far the reader reads, and that
 // no input makes it misbehave.
-#include "cli/reader.h"
+#include "input/reader.h"
 
 #include <gtest/gtest.h>
 
@@ -232,56 +232,6 @@ TEST(reader, null_values_keep_the_starting_values) {
 // Text without separators, read alone as ntot or esize, fails or succeeds as
 // the same text in that place of a line on standard input; the target is
 // left alone unless exactly one value is read.
-TEST(reader, a_field_reads_as_in_its_place_on_a_line) {
-  std::mt19937 rng(19);
-  const std::string alphabet = "0123456789+-.eEdDx";
-  for (int i = 0; i < 20000; ++i) {
-    std::string text;
-    for (int n = 1 + static_cast<int>(rng() % 8); n > 0; --n)
-      text += alphabet[rng() % alphabet.size()];
-    int ntot = -7;
-    double esize = -7;
-    const field_read as_int = read_field(text, ntot);
-    const field_read as_real = read_field(text, esize);
-    EXPECT_FALSE(as_int.empty || as_real.empty) << text;
-    const outcome line_int = read_bytes(text + " 20 -1 0.2\n");
-    const outcome line_real = read_bytes("100 20 " + text + " 0.2\n");
-    if (!as_int.several) {
-      EXPECT_EQ(line_int.message, read_error_message(as_int.error)) << text;
-    }
-    if (!as_real.several) {
-      EXPECT_EQ(line_real.message, read_error_message(as_real.error)) << text;
-    }
-    const bool int_read = !as_int.several && as_int.error == read_error::none;
-    const bool real_read = !as_real.several && as_real.error == read_error::none;
-    EXPECT_EQ(ntot, int_read ? line_int.p.ntot : -7) << text;
-    EXPECT_EQ(std::bit_cast<std::uint64_t>(esize),
-              std::bit_cast<std::uint64_t>(real_read ? line_real.p.esize : -7.0))
-        << text;
-    if (HasFailure()) FAIL() << text;
-  }
-}
-
-TEST(reader, a_field_holds_one_value) {
-  const struct {
-    const char *text;
-    bool empty, several;
-  } cases[] = {
-      {"", true, false},     {"  ", true, false},    {",", true, false},
-      {"/", true, false},    {" 12 ", false, false}, {"1*12", false, false},
-      {"12,", false, false}, {"12 13", false, true}, {"2*12", false, true},
-      {"12,,", false, true}, {"12/", false, true},   {"12\n13", false, true},
-  };
-  for (const auto &c : cases) {
-    int v = 0;
-    const field_read r = read_field(c.text, v);
-    EXPECT_EQ(r.error, read_error::none) << c.text;
-    EXPECT_EQ(r.empty, c.empty) << c.text;
-    EXPECT_EQ(r.several, c.several) << c.text;
-    EXPECT_EQ(v, c.empty || c.several ? 0 : 12) << c.text;
-  }
-}
-
 // ---- how far the reader reads
 
 // A terminal that has delivered one line: asking it for more would wait for

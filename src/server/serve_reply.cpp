@@ -1,0 +1,16 @@
+// The documents every handler may answer with.
+#include "server/serve_reply.h"
+
+#include "report/export.h"
+
+std::string json_text(const nlohmann::ordered_json &doc) {
+  return doc.dump(2, ' ', false, nlohmann::ordered_json::error_handler_t::replace) + "\n";
+}
+
+reply error_reply(int status, const std::string &why) {
+  return {status, "application/json", json_text(json_error(why))};
+}
+
+reply stopping_reply() {
+  return error_reply(503, "the server is stopping");
+}
