@@ -170,7 +170,9 @@ events_reading events_from_csv(std::string_view text, double alpha) {
       continue;
     }
     if (fields.size() != 5)
-      return {{}, where + std::to_string(fields.size()) + " fields where the header has 5"};
+      return {{},
+              where + std::to_string(fields.size()) + (fields.size() == 1 ? " field" : " fields") +
+                  " where the header has 5"};
     const counts_reading c =
         counts_from_fields({fields[1], fields[2], fields[3], fields[4]}, alpha);
     if (!c.error.empty()) return {{}, where + c.error};

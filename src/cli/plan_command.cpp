@@ -156,7 +156,7 @@ false-positive rate.
 The discrete tests saw-tooth as ntot grows, so two sizes are given per rule:
   first  the smallest ntot of the range whose probability reaches the target
   stays  the smallest ntot from which it stays at or above the target to B
-or "not reached in the range".
+or none when not reached in the range.
 
 Options (the names in parentheses are those of the JSON document and the
 server's parameters):

@@ -9,6 +9,7 @@
 #include "engine/figures.h"
 #include "engine/ordered.h"
 #include "engine/rules.h"
+#include "engine/shortest.h"
 
 namespace {
 
@@ -30,9 +31,9 @@ std::optional<std::string> pool_refusal(const plan_options &o) {
   if (o.prop && o.minority_share) return "prop and minority_share exclude each other: give one";
   if (!o.prop && !o.minority_share) return "prop or minority_share is required";
   if (o.prop && !(*o.prop > 0.0 && *o.prop < 1.0))
-    return printed("prop = %.17g must lie strictly between 0 and 1", *o.prop);
+    return "prop = " + shortest(*o.prop) + " must lie strictly between 0 and 1";
   if (o.minority_share && !(*o.minority_share >= 0.0 && *o.minority_share <= 1.0))
-    return printed("minority_share = %.17g must lie between 0 and 1", *o.minority_share);
+    return "minority_share = " + shortest(*o.minority_share) + " must lie between 0 and 1";
   return std::nullopt;
 }
 
@@ -40,7 +41,7 @@ std::optional<std::string> hires_refusal(const plan_options &o) {
   if (o.selection_ratio && o.nhire) return "selection_ratio and nhire exclude each other: give one";
   if (!o.selection_ratio && !o.nhire) return "selection_ratio or nhire is required";
   if (o.selection_ratio && !(*o.selection_ratio > 0.0 && *o.selection_ratio <= 1.0))
-    return printed("selection_ratio = %.17g must lie above 0 and at most 1", *o.selection_ratio);
+    return "selection_ratio = " + shortest(*o.selection_ratio) + " must lie above 0 and at most 1";
   if (o.nhire && *o.nhire < 0) return "nhire = " + std::to_string(*o.nhire) + " must be at least 0";
   return std::nullopt;
 }
@@ -89,9 +90,9 @@ std::optional<std::string> plan_refusal(const plan_options &o) {
   if (auto why = hires_refusal(o)) return why;
   if (auto why = range_refusal(o)) return why;
   if (!(o.alpha > 0.0 && o.alpha < 1.0))
-    return printed("alpha = %.17g must lie strictly between 0 and 1", o.alpha);
+    return "alpha = " + shortest(o.alpha) + " must lie strictly between 0 and 1";
   if (!(o.target > 0.0 && o.target < 1.0))
-    return printed("target = %.17g must lie strictly between 0 and 1", o.target);
+    return "target = " + shortest(o.target) + " must lie strictly between 0 and 1";
   if (auto why = rule_refusal(o)) return why;
   if (o.threads < 1) return "threads = " + std::to_string(o.threads) + " must be at least 1";
   return std::nullopt;

@@ -310,8 +310,9 @@ std::string audit_page(const selection_audit &a) {
 
 std::string events_page(const events_audit &e) {
   const std::string count = std::to_string(e.events.size());
+  const std::string events = count + (e.events.size() == 1 ? " event" : " events");
   page pg;
-  pg.add("TORVAN audit of " + count + " events\n");
+  pg.add("TORVAN audit of " + events + "\n");
   if (e.cancelled) return pg.text + "\nNot audited: the computation was cancelled.\n";
   for (std::size_t i = 0; i < e.audits.size(); ++i) {
     const std::string title = "Event " + std::to_string(i + 1) + " of " + count + ": ";
@@ -327,7 +328,7 @@ std::string events_page(const events_audit &e) {
                ? maybe<double>{static_cast<double>(hired) / static_cast<double>(applicants), ""}
                : maybe<double>{std::nullopt, "no event has applicants of this group"};
   };
-  pg.add("\nAll " + count + " events together\n\n");
+  pg.add(e.events.size() == 1 ? "\nThe event's totals\n\n" : "\nAll " + events + " together\n\n");
   pg.last_why.clear();
   counts_table(pg, t, rate(t.x, t.n1), rate(t.y, t.n0),
                static_cast<double>(t.x + t.y) / static_cast<double>(t.n1 + t.n0));

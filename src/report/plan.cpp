@@ -124,17 +124,12 @@ std::string found_part(const plan_options &opt, const plan_result &r) {
                      "ntot = " +
                      std::to_string(opt.ntot->to) + "; none: not reached in the range.",
                  2, 80);
-  // The titles padded with dots to column 54: "not reached in the range"
-  // still ends within 80.
+  // The titles padded with dots to column 54, two sizes of 8 after them.
   out += '\n' + std::string(54, ' ') + right("first", 8) + right("stays", 8) + '\n';
   for (const plan_found &f : r.found) {
     std::string line = "  " + std::string(rule_title(f.rule)) + ' ';
     line.resize(std::max<std::size_t>(line.size(), 54), '.');
-    if (!f.first) {
-      out += line + " not reached in the range\n";
-      continue;
-    }
-    out += line + right(std::to_string(*f.first), 8) +
+    out += line + right(f.first ? std::to_string(*f.first) : "none", 8) +
            right(f.stays ? std::to_string(*f.stays) : "none", 8) + '\n';
   }
   return out;
@@ -203,15 +198,15 @@ std::string plan_csv(const plan_options &opt, const plan_result &r) {
   out += ",p_above_1_25,p_undefined,accuracy_shortfalls,error\n";
   for (const plan_row &row : r.rows) {
     out += std::to_string(row.ntot) + ',' + std::to_string(row.nhire) + ',' +
-           (row.minority >= 0 ? std::to_string(row.minority) : g17(row.expected_minority));
+           (row.minority >= 0 ? std::to_string(row.minority) : csv_number(row.expected_minority));
     if (!row_computed(row)) {
       out += std::string(rules.size() + 3, ',') + ',' + quoted(row.error) + '\n';
       continue;
     }
     for (const std::string &rule : rules)
-      out += ',' + g17(rule_probability(row.f.adverse_impact, rule));
-    out += ',' + g17(row.f.summary.p_above) + ',' + g17(row.f.summary.p_undefined) + ',' +
-           std::to_string(shortfalls(row)) + ",\n";
+      out += ',' + csv_number(rule_probability(row.f.adverse_impact, rule));
+    out += ',' + csv_number(row.f.summary.p_above) + ',' + csv_number(row.f.summary.p_undefined) +
+           ',' + std::to_string(shortfalls(row)) + ",\n";
   }
   return out;
 }
@@ -223,11 +218,17 @@ nlohmann::ordered_json plan_document(const plan_options &opt, const plan_result 
   doc["plan"] = options_json(opt);
   doc["threads"] = facts.threads;
   doc["cpu_seconds"] = facts.cpu_seconds;
-  doc["completed"] = !r.cancelled;
+  const auto failed = std::count_if(r.rows.begin(), r.rows.end(),
+                                    [](const plan_row &row) { return !row_computed(row); });
+  doc["completed"] = !r.cancelled && failed == 0;
   if (r.cancelled) {
     doc["reason"] = "the computation was cancelled before every row was computed";
     return doc;
   }
+  doc["rows_failed"] = failed;
+  if (failed > 0)
+    doc["reason"] =
+        "rows not computed: " + std::to_string(failed) + " of " + std::to_string(r.rows.size());
   doc["false_positive"] = *opt.esize == 0.0;
   nlohmann::ordered_json rows = nlohmann::ordered_json::array();
   std::transform(r.rows.begin(), r.rows.end(), std::back_inserter(rows),

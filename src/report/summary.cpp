@@ -63,7 +63,8 @@ std::string summary_page(const problem &p, const solve_options &opt, const figur
   out += problem_part(p, opt);
   if (f.status.cancelled) return out + "\nNo distribution: the computation was cancelled.\n";
   if (f.status.gave_up)
-    return out + "\nNo distribution: an integral could not be accepted (see standard error).\n";
+    return out + "\nNo distribution: an integral could not be accepted (see standard error).\n"
+                 "The direct method (--method direct) needs no such integral.\n";
   out += distribution_part(f);
   out += rules_part(f.adverse_impact);
   if (f.status.skipped_weight > 0.0)

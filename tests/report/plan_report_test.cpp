@@ -68,7 +68,7 @@ Where each rule's probability reaches the target 0.6
 
                                                          first   stays
   four-fifths rule ...................................      30      30
-  two-proportion Z test (pooled variance) ............ not reached in the range
+  two-proportion Z test (pooled variance) ............    none    none
 )");
   plan_result cancelled;
   cancelled.cancelled = true;
@@ -103,6 +103,16 @@ TEST(PlanReport, JsonSaysWhatIsFoundAndWhatIsNot) {
             R"("completed":true,"four_fifths":0.75,"z_test":0.125,)"
             R"("p_above_1_25":0.5,"p_undefined":0.125,"accuracy_shortfalls":0})");
   EXPECT_FALSE(doc["false_positive"].get<bool>());
+  // A row not computed leaves the plan not completed, and says how many.
+  EXPECT_FALSE(doc["completed"].get<bool>());
+  EXPECT_EQ(doc["rows_failed"].get<int>(), 1);
+  EXPECT_EQ(doc["reason"].get<std::string>(), "rows not computed: 1 of 3");
+  made_up whole = three_sizes();
+  whole.r.rows[1].error.clear();
+  const nlohmann::ordered_json all = plan_document(whole.opt, whole.r, {2, 0.5});
+  EXPECT_TRUE(all["completed"].get<bool>());
+  EXPECT_EQ(all["rows_failed"].get<int>(), 0);
+  EXPECT_FALSE(all.contains("reason"));
   plan_result cancelled;
   cancelled.cancelled = true;
   const nlohmann::ordered_json none = plan_document(m.opt, cancelled, {2, 0.5});
