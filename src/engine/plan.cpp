@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
+#include <cstdlib>
 
 #include "engine/figures.h"
 #include "engine/ordered.h"
@@ -21,6 +22,13 @@ std::string printed(const char *format, double v) {
   char buf[128];
   std::snprintf(buf, sizeof buf, format, v);
   return buf;
+}
+
+// prop ntot carries prop's decimal rounding into the product: 0.3 x 36 is
+// 10.799999999999999 in binary. Fifteen significant digits, every one a
+// double holds of a decimal, give the 10.8 meant.
+double to_15_digits(double v) {
+  return std::strtod(printed("%.15g", v).c_str(), nullptr);
 }
 
 long long row_count(const ntot_range &r) {
@@ -158,7 +166,8 @@ plan_result solve_plan(const plan_options &opt) {
     pt.opt.threads = pool_threads;
     row.nhire = pt.p.nhire;
     row.minority = pt.opt.minority;
-    row.expected_minority = pt.opt.minority >= 0 ? pt.opt.minority : pt.p.prop * row.ntot;
+    row.expected_minority =
+        pt.opt.minority >= 0 ? pt.opt.minority : to_15_digits(pt.p.prop * row.ntot);
     if (cancelled()) {
       row.f.status.cancelled = true;
     } else if (const auto why = figures_refusal(pt.p, pt.opt)) {

@@ -45,7 +45,7 @@ std::string range_text(const ntot_range &n) {
 }
 
 std::string plan_part(const plan_options &opt) {
-  std::string out = "Effect size " + printed("%.6f", *opt.esize) + "; ";
+  std::string out = "Effect size " + shown(*opt.esize, 6) + "; ";
   out += known_pools(opt)
              ? "known pools of round(" + printed("%g", *opt.minority_share) +
                    " ntot) minority applicants\n"
@@ -112,6 +112,35 @@ std::string rows_part(const plan_options &opt, const plan_result &r) {
   if (short_of_bound)
     legend += " *: a pool of this row missed the direct method's error bound (see --format json).";
   return out + '\n' + wrapped(legend, 0, 80);
+}
+
+// At esize 0, each rule whose false-positive rate exceeds alpha at some
+// size: where, and why it can.
+std::string false_positive_part(const plan_options &opt, const plan_result &r) {
+  std::string out;
+  for (const std::string &rule : plan_rules(opt)) {
+    int above = 0, computed = 0, first = 0, last = 0;
+    for (const plan_row &row : r.rows) {
+      if (!row_computed(row)) continue;
+      ++computed;
+      if (!(rule_probability(row.f.adverse_impact, rule) > opt.alpha)) continue;
+      if (above++ == 0) first = row.ntot;
+      last = row.ntot;
+    }
+    if (above == 0) continue;
+    const std::string where =
+        above == computed ? "at every size"
+                          : "at " + std::to_string(above) + " of " + std::to_string(computed) +
+                                " sizes (ntot " + std::to_string(first) +
+                                (first != last ? " to " + std::to_string(last) : "") + ")";
+    const std::string cause = rule_false_positive_cause(rule);
+    out += wrapped(rule_abbreviation(rule) + ": above alpha " + where +
+                       (cause.empty() ? "." : ": " + cause + "."),
+                   0, 80);
+  }
+  return out.empty()
+             ? out
+             : "\nFalse-positive rates above alpha = " + printed("%g", opt.alpha) + "\n" + out;
 }
 
 std::string found_part(const plan_options &opt, const plan_result &r) {
@@ -186,7 +215,8 @@ std::string plan_page(const plan_options &opt, const plan_result &r) {
                     "size\n\n" +
                     plan_part(opt);
   if (r.cancelled) return out + "\nNo plan: the computation was cancelled.\n";
-  return out + rows_part(opt, r) + found_part(opt, r);
+  const std::string fp = *opt.esize == 0.0 ? false_positive_part(opt, r) : "";
+  return out + rows_part(opt, r) + fp + found_part(opt, r);
 }
 
 std::string plan_csv(const plan_options &opt, const plan_result &r) {

@@ -12,8 +12,7 @@ std::string prob(double v) {
 
 std::string problem_part(const problem &p, const solve_options &opt) {
   std::string out = "Problem: " + std::to_string(p.ntot) + " applicants, " +
-                    std::to_string(p.nhire) + " hired, effect size " + printed("%.6f", p.esize) +
-                    "\n";
+                    std::to_string(p.nhire) + " hired, effect size " + shown(p.esize, 6) + "\n";
   if (opt.minority >= 0)
     out += "Pool:    known, " + std::to_string(opt.minority) + " minority and " +
            std::to_string(p.ntot - opt.minority) + " majority applicants\n";
