@@ -133,6 +133,9 @@ std::optional<std::string> audit_refusal(const selection_counts &c, double alpha
            " applicants an audit takes";
   if (!(alpha > 0.0 && alpha < 1.0))
     return "alpha = " + shortest(alpha) + " must lie strictly between 0 and 1";
+  if (alpha < min_audit_alpha)
+    return "alpha = " + shortest(alpha) + " is below " + shortest(min_audit_alpha) +
+           ", the smallest level whose exact interval an audit computes";
   return std::nullopt;
 }
 

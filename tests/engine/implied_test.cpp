@@ -264,4 +264,41 @@ TEST(ImpliedEsize, MleIsTheRootOfTheScoreToOneInOneHundredMillion) {
   }
 }
 
+// P(X' <= x) or P(X' >= x) of one pool at esize e, outcome by outcome from
+// QAGS, each to 1e-12 relative however small.
+double qags_tail(const selection_counts &c, double e, bool at_most) {
+  const int n1 = c.minority_applicants, n0 = c.majority_applicants;
+  const int h = c.minority_hires + c.majority_hires;
+  const int from = at_most ? std::max(0, h - n0) : c.minority_hires;
+  const int to = at_most ? c.minority_hires : std::min(h, n1);
+  double sum = 0.0;
+  for (int k = from; k <= to; ++k)
+    sum += integral({n1, k, n0, h - k, e, false}).v;
+  return sum;
+}
+
+// Down to the smallest alpha an audit takes, each end's tail is alpha / 2;
+// below it the audit is refused, never answered with a clipped interval.
+TEST(ImpliedEsize, EndsSolveTheirEquationsForSmallAlphaAndSmallerIsRefused) {
+  for (const selection_counts &c : {selection_counts{50, 5, 150, 30}, {12, 3, 12, 9},
+                                    {100, 2, 900, 200}, {29, 8, 7, 1}})
+    for (const double alpha : {1e-3, 1e-6, 1e-9, min_audit_alpha}) {
+      ASSERT_FALSE(audit_refusal(c, alpha));
+      const implied_esize e = audit_selection(c, alpha).esize;
+      ASSERT_TRUE(e.lower.value && e.upper.value) << alpha;
+      EXPECT_NEAR(qags_tail(c, *e.lower.value, false), alpha / 2, 1e-6 * alpha / 2)
+          << c.minority_applicants << " " << alpha;
+      EXPECT_NEAR(qags_tail(c, *e.upper.value, true), alpha / 2, 1e-6 * alpha / 2)
+          << c.minority_applicants << " " << alpha;
+    }
+  for (const double alpha : {0.99 * min_audit_alpha, 1e-30, 1e-40, 4.9e-324}) {
+    const auto why = audit_refusal({50, 5, 150, 30}, alpha);
+    ASSERT_TRUE(why) << alpha;
+    EXPECT_NE(why->find("is below 1e-12, the smallest level whose exact interval an audit "
+                        "computes"),
+              std::string::npos)
+        << *why;
+  }
+}
+
 } // namespace
