@@ -149,6 +149,17 @@ std::vector<plan_found> found_sizes(const std::vector<plan_row> &rows,
   return out;
 }
 
+std::vector<double> cumulative_work(const ntot_range &range) {
+  const long long rows = row_count(range);
+  std::vector<double> out(static_cast<std::size_t>(rows) + 1, 0.0);
+  for (long long k = 0; k < rows; ++k) {
+    const double ntot = static_cast<double>(range.from) + static_cast<double>(k) * range.step;
+    out[static_cast<std::size_t>(k) + 1] =
+        out[static_cast<std::size_t>(k)] + 1.0 + std::pow(ntot / 2000.0, 1.5);
+  }
+  return out;
+}
+
 plan_result solve_plan(const plan_options &opt) {
   const ntot_range &range = *opt.ntot;
   const int total = static_cast<int>(row_count(range));

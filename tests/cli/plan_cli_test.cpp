@@ -222,6 +222,24 @@ TEST(PlanCli, BadOptionsAreRefusedWithStatusTwo) {
   }
 }
 
+// A sweep of ten thousand sizes or more says how many before it starts;
+// nobody hired keeps each size quick.
+TEST(PlanCli, ALargeSweepSaysHowManySizesItHolds) {
+  const struct {
+    const char *ntot, *err;
+  } cases[] = {{"2:10001", "torvan plan: 10000 sizes to compute (ntot 2 to 10001); a larger step "
+                           "draws the same curves from fewer sizes\n"},
+               {"2:20001:2", "torvan plan: 10000 sizes to compute (ntot 2 to 20000); a larger "
+                             "step draws the same curves from fewer sizes\n"},
+               {"2:10000", ""}};
+  for (const auto &c : cases) {
+    const run_result r =
+        plan(std::string("--esize -0.3 --prop 0.3 --nhire 0 --format csv --ntot ") + c.ntot);
+    EXPECT_EQ(r.status, 0) << c.ntot;
+    EXPECT_EQ(r.err, c.err) << c.ntot;
+  }
+}
+
 TEST(PlanCli, HelpSaysWhatItDoes) {
   const run_result r = plan("--help");
   EXPECT_EQ(r.status, 0);
