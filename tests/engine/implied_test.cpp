@@ -280,8 +280,8 @@ double qags_tail(const selection_counts &c, double e, bool at_most) {
 // Down to the smallest alpha an audit takes, each end's tail is alpha / 2;
 // below it the audit is refused, never answered with a clipped interval.
 TEST(ImpliedEsize, EndsSolveTheirEquationsForSmallAlphaAndSmallerIsRefused) {
-  for (const selection_counts &c : {selection_counts{50, 5, 150, 30}, {12, 3, 12, 9},
-                                    {100, 2, 900, 200}, {29, 8, 7, 1}})
+  for (const selection_counts &c :
+       {selection_counts{50, 5, 150, 30}, {12, 3, 12, 9}, {100, 2, 900, 200}, {29, 8, 7, 1}})
     for (const double alpha : {1e-3, 1e-6, 1e-9, min_audit_alpha}) {
       ASSERT_FALSE(audit_refusal(c, alpha));
       const implied_esize e = audit_selection(c, alpha).esize;
