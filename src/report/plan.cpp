@@ -257,8 +257,8 @@ nlohmann::ordered_json plan_document(const plan_options &opt, const plan_result 
   }
   doc["rows_failed"] = failed;
   if (failed > 0)
-    doc["reason"] =
-        "rows not computed: " + std::to_string(failed) + " of " + std::to_string(r.rows.size());
+    doc["reason"] = std::to_string(failed) + " of " + std::to_string(r.rows.size()) +
+                    " sizes could not be computed (the rows say why)";
   doc["false_positive"] = *opt.esize == 0.0;
   nlohmann::ordered_json rows = nlohmann::ordered_json::array();
   std::transform(r.rows.begin(), r.rows.end(), std::back_inserter(rows),

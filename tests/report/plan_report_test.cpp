@@ -106,7 +106,8 @@ TEST(PlanReport, JsonSaysWhatIsFoundAndWhatIsNot) {
   // A row not computed leaves the plan not completed, and says how many.
   EXPECT_FALSE(doc["completed"].get<bool>());
   EXPECT_EQ(doc["rows_failed"].get<int>(), 1);
-  EXPECT_EQ(doc["reason"].get<std::string>(), "rows not computed: 1 of 3");
+  EXPECT_EQ(doc["reason"].get<std::string>(),
+            "1 of 3 sizes could not be computed (the rows say why)");
   made_up whole = three_sizes();
   whole.r.rows[1].error.clear();
   const nlohmann::ordered_json all = plan_document(whole.opt, whole.r, {2, 0.5});
