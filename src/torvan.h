@@ -255,9 +255,17 @@ struct selection_counts {
 // to pools of this size.
 inline constexpr int max_audit_applicants = 100000;
 
+// The smallest alpha an audit takes. The exact interval's ends are where a
+// tail of the minority hires is alpha / 2, and the direct method computes
+// each outcome probability to 1e-13 relative but only to about 1e-17
+// absolute: tails of 5e-13 and more come out right to far more than the
+// printed digits, much smaller ones would not.
+inline constexpr double min_audit_alpha = 1e-12;
+
 // Why the counts cannot be audited (a count negative, X > N1, Y > N0, no
 // applicant at all, more than max_audit_applicants, alpha not strictly
-// between 0 and 1), as the command line says it, or nothing when they can.
+// between min_audit_alpha and 1), as the command line says it, or nothing
+// when they can.
 std::optional<std::string> audit_refusal(const selection_counts &c, double alpha = 0.05);
 
 // A figure that may have no value; then `why` says why not, in words a page

@@ -25,7 +25,7 @@ ai_audit_events(events, alpha = 0.05)
   \item{n0}{majority applicants, a whole number (\code{n1 + n0} from 1 to
     100000).}
   \item{y}{majority hires, 0 to \code{n0}.}
-  \item{alpha}{significance level of the tests, strictly between 0 and 1; the
+  \item{alpha}{significance level of the tests, from 1e-12 up to (not including) 1; the
     intervals are at \code{1 - alpha}.}
   \item{events}{a data frame, one row per event, with the columns
     \code{minority_applicants}, \code{minority_hires},

@@ -146,7 +146,7 @@ blanks, commas or line ends (10, 2, 10, 5). At most 100000 applicants.
 
 Options:
   --alpha A        significance level of the tests and 1 - A of the
-                   intervals (0 < A < 1; default 0.05)
+                   intervals (1e-12 <= A < 1; default 0.05)
   --format text    one page within 80 columns (the default)
   --format json    one JSON document; a figure without a value is null,
                    with "<name>_reason" beside it

@@ -11,6 +11,7 @@
 #include "input/clock.h"
 #include "input/options.h"
 #include "input/plan_args.h"
+#include "engine/plan.h"
 #include "report/plan.h"
 #include "report/plan_plot.h"
 
@@ -101,6 +102,9 @@ std::string document(const command &c, const plan_result &r, double cpu) {
   return plan_page(c.plan, r);
 }
 
+// Sweeps of this many sizes or more are announced before they start.
+constexpr int large_sweep = 10000;
+
 } // namespace
 
 int run_plan_command(const std::vector<std::string> &args, std::FILE *out, std::FILE *err) {
@@ -118,8 +122,17 @@ int run_plan_command(const std::vector<std::string> &args, std::FILE *out, std::
   }
 
   const double t0 = process_cpu_seconds();
+  const std::vector<double> work = cumulative_work(*c.plan.ntot);
+  const auto rows = static_cast<int>(work.size() - 1);
+  if (rows >= large_sweep)
+    std::fprintf(err,
+                 "torvan plan: %d sizes to compute (ntot %d to %d); a larger step draws the "
+                 "same curves from fewer sizes\n",
+                 rows, c.plan.ntot->from, c.plan.ntot->from + (rows - 1) * c.plan.ntot->step);
   progress_line bar(err, "rows");
-  c.plan.progress = [&](int done, int total) { bar.update(done, total); };
+  c.plan.progress = [&](int done, int total) {
+    bar.update(done, total, work[static_cast<std::size_t>(done)] / work.back());
+  };
   const plan_result r = solve_plan(c.plan);
   bar.erase();
   const bool written = write_all(out, document(c, r, process_cpu_seconds() - t0));
@@ -157,7 +170,7 @@ false-positive rate.
 The discrete tests saw-tooth as ntot grows, so two sizes are given per rule:
   first  the smallest ntot of the range whose probability reaches the target
   stays  the smallest ntot from which it stays at or above the target to B
-or "not reached in the range".
+or none when not reached in the range.
 
 Options (the names in parentheses are those of the JSON document and the
 server's parameters):

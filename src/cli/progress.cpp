@@ -25,6 +25,10 @@ progress_line::progress_line(std::FILE *term, const char *unit)
     : term_(term), unit_(unit), active_(isatty(fileno(term)) != 0), start_(wall_seconds()) {}
 
 void progress_line::update(int done, int total) {
+  update(done, total, total > 0 ? static_cast<double>(done) / total : 0.0);
+}
+
+void progress_line::update(int done, int total, double share) {
   const double now = wall_seconds();
   // Quiet for the first second, so short runs never show a line, and at most
   // a few updates a second after that.
@@ -33,7 +37,7 @@ void progress_line::update(int done, int total) {
   const double elapsed = now - start_;
   char used[32], left[32] = "?";
   clock_text(used, sizeof used, elapsed);
-  if (done > 0) clock_text(left, sizeof left, elapsed * (total - done) / done);
+  if (share > 0.0) clock_text(left, sizeof left, elapsed * (1.0 - share) / share);
   std::fprintf(term_, "\r\033[Ktorvan: %d of %d %s, %s elapsed, about %s left", done, total, unit_,
                used, left);
   std::fflush(term_);

@@ -13,6 +13,9 @@ public:
   progress_line &operator=(const progress_line &) = delete;
 
   void update(int done, int total);
+  // The same, with the time left from `share`, the part of the work done,
+  // when the units differ in cost.
+  void update(int done, int total, double share);
   void note(const char *what); // shown at once, until the next update
 
   void erase(); // before anything else is written to the stream

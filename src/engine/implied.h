@@ -16,7 +16,8 @@
 // convolution of the pools' outcome distributions at a common esize.
 //   mle    maximizes the log-likelihood: a bracket walked uphill from the
 //          large-sample value, then Brent's parabolic steps safeguarded by
-//          golden sections, to 1e-4 of the large-sample standard error
+//          golden sections, to 1e-6 of the large-sample standard error,
+//          then a Newton step on central differences, to about 1e-12 of it
 //   lower  P(S' >= S) = alpha / 2,  upper  P(S' <= S) = alpha / 2: both
 //          tails are monotone in esize, and their probits nearly linear in
 //          it, so a Newton step with the large-sample slope, secant steps

@@ -5,10 +5,12 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
+#include <cstdlib>
 
 #include "engine/figures.h"
 #include "engine/ordered.h"
 #include "engine/rules.h"
+#include "engine/shortest.h"
 
 namespace {
 
@@ -22,6 +24,13 @@ std::string printed(const char *format, double v) {
   return buf;
 }
 
+// prop ntot carries prop's decimal rounding into the product: 0.3 x 36 is
+// 10.799999999999999 in binary. Fifteen significant digits, every one a
+// double holds of a decimal, give the 10.8 meant.
+double to_15_digits(double v) {
+  return std::strtod(printed("%.15g", v).c_str(), nullptr);
+}
+
 long long row_count(const ntot_range &r) {
   return (static_cast<long long>(r.to) - r.from) / r.step + 1;
 }
@@ -30,9 +39,9 @@ std::optional<std::string> pool_refusal(const plan_options &o) {
   if (o.prop && o.minority_share) return "prop and minority_share exclude each other: give one";
   if (!o.prop && !o.minority_share) return "prop or minority_share is required";
   if (o.prop && !(*o.prop > 0.0 && *o.prop < 1.0))
-    return printed("prop = %.17g must lie strictly between 0 and 1", *o.prop);
+    return "prop = " + shortest(*o.prop) + " must lie strictly between 0 and 1";
   if (o.minority_share && !(*o.minority_share >= 0.0 && *o.minority_share <= 1.0))
-    return printed("minority_share = %.17g must lie between 0 and 1", *o.minority_share);
+    return "minority_share = " + shortest(*o.minority_share) + " must lie between 0 and 1";
   return std::nullopt;
 }
 
@@ -40,7 +49,7 @@ std::optional<std::string> hires_refusal(const plan_options &o) {
   if (o.selection_ratio && o.nhire) return "selection_ratio and nhire exclude each other: give one";
   if (!o.selection_ratio && !o.nhire) return "selection_ratio or nhire is required";
   if (o.selection_ratio && !(*o.selection_ratio > 0.0 && *o.selection_ratio <= 1.0))
-    return printed("selection_ratio = %.17g must lie above 0 and at most 1", *o.selection_ratio);
+    return "selection_ratio = " + shortest(*o.selection_ratio) + " must lie above 0 and at most 1";
   if (o.nhire && *o.nhire < 0) return "nhire = " + std::to_string(*o.nhire) + " must be at least 0";
   return std::nullopt;
 }
@@ -89,9 +98,9 @@ std::optional<std::string> plan_refusal(const plan_options &o) {
   if (auto why = hires_refusal(o)) return why;
   if (auto why = range_refusal(o)) return why;
   if (!(o.alpha > 0.0 && o.alpha < 1.0))
-    return printed("alpha = %.17g must lie strictly between 0 and 1", o.alpha);
+    return "alpha = " + shortest(o.alpha) + " must lie strictly between 0 and 1";
   if (!(o.target > 0.0 && o.target < 1.0))
-    return printed("target = %.17g must lie strictly between 0 and 1", o.target);
+    return "target = " + shortest(o.target) + " must lie strictly between 0 and 1";
   if (auto why = rule_refusal(o)) return why;
   if (o.threads < 1) return "threads = " + std::to_string(o.threads) + " must be at least 1";
   return std::nullopt;
@@ -140,6 +149,17 @@ std::vector<plan_found> found_sizes(const std::vector<plan_row> &rows,
   return out;
 }
 
+std::vector<double> cumulative_work(const ntot_range &range) {
+  const long long rows = row_count(range);
+  std::vector<double> out(static_cast<std::size_t>(rows) + 1, 0.0);
+  for (long long k = 0; k < rows; ++k) {
+    const double ntot = static_cast<double>(range.from) + static_cast<double>(k) * range.step;
+    out[static_cast<std::size_t>(k) + 1] =
+        out[static_cast<std::size_t>(k)] + 1.0 + std::pow(ntot / 2000.0, 1.5);
+  }
+  return out;
+}
+
 plan_result solve_plan(const plan_options &opt) {
   const ntot_range &range = *opt.ntot;
   const int total = static_cast<int>(row_count(range));
@@ -157,7 +177,8 @@ plan_result solve_plan(const plan_options &opt) {
     pt.opt.threads = pool_threads;
     row.nhire = pt.p.nhire;
     row.minority = pt.opt.minority;
-    row.expected_minority = pt.opt.minority >= 0 ? pt.opt.minority : pt.p.prop * row.ntot;
+    row.expected_minority =
+        pt.opt.minority >= 0 ? pt.opt.minority : to_15_digits(pt.p.prop * row.ntot);
     if (cancelled()) {
       row.f.status.cancelled = true;
     } else if (const auto why = figures_refusal(pt.p, pt.opt)) {

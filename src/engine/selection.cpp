@@ -12,6 +12,7 @@
 #include "engine/implied.h"
 #include "engine/pool.h"
 #include "engine/rules.h"
+#include "engine/shortest.h"
 #include "model/hypergeometric.h"
 
 namespace {
@@ -130,11 +131,11 @@ std::optional<std::string> audit_refusal(const selection_counts &c, double alpha
     return "minority_applicants + majority_applicants = " + std::to_string(n) +
            " is more than the " + std::to_string(max_audit_applicants) +
            " applicants an audit takes";
-  if (!(alpha > 0.0 && alpha < 1.0)) {
-    char msg[96];
-    std::snprintf(msg, sizeof msg, "alpha = %.17g must lie strictly between 0 and 1", alpha);
-    return std::string(msg);
-  }
+  if (!(alpha > 0.0 && alpha < 1.0))
+    return "alpha = " + shortest(alpha) + " must lie strictly between 0 and 1";
+  if (alpha < min_audit_alpha)
+    return "alpha = " + shortest(alpha) + " is below " + shortest(min_audit_alpha) +
+           ", the smallest level whose exact interval an audit computes";
   return std::nullopt;
 }
 

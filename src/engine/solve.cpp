@@ -12,6 +12,7 @@
 #include "engine/figures.h"
 #include "engine/mixing.h"
 #include "engine/rules.h"
+#include "engine/shortest.h"
 #include "engine/summary.h"
 #include "engine/table.h"
 #include "torvan.h"
@@ -82,12 +83,12 @@ std::optional<std::string> input_refusal(const problem &p, const solve_options &
   else if (!std::isfinite(p.esize))
     std::snprintf(msg, sizeof msg, "esize = %g must be a finite number", p.esize);
   else if (mixed && !(p.prop > 0.0 && p.prop < 1.0))
-    std::snprintf(msg, sizeof msg, "prop = %.17g must lie strictly between 0 and 1", p.prop);
+    return "prop = " + shortest(p.prop) + " must lie strictly between 0 and 1";
   else if (!mixed && opt.minority > p.ntot)
     std::snprintf(msg, sizeof msg, "minority = %d must lie between 0 and ntot = %d", opt.minority,
                   p.ntot);
   else if (!(opt.alpha > 0.0 && opt.alpha < 1.0))
-    std::snprintf(msg, sizeof msg, "alpha = %.17g must lie strictly between 0 and 1", opt.alpha);
+    return "alpha = " + shortest(opt.alpha) + " must lie strictly between 0 and 1";
   else
     return std::nullopt;
   return std::string(msg);

@@ -108,6 +108,10 @@ json body(const selection_audit &a) {
 std::string p_value(double v) {
   return printed("%.6g", v);
 }
+std::string four(double v) {
+  return shown(v, 4);
+}
+using formatter = std::string (*)(double);
 std::string yes_no(bool b) {
   return b ? "yes" : "no";
 }
@@ -150,22 +154,22 @@ struct page {
     add(dotted_line(label, "undefined"));
     why(w);
   }
-  void figure(const std::string &label, const maybe<double> &m, const char *format) {
+  void figure(const std::string &label, const maybe<double> &m, formatter format) {
     if (m.value)
-      add(dotted_line(label, printed(format, *m.value)));
+      add(dotted_line(label, format(*m.value)));
     else
       undefined(label, m.why);
   }
   // "lower to upper", an end without a value "unbounded" with its reason
   // below; both without values for one reason, undefined.
   void interval(const std::string &label, const maybe<double> &lower, const maybe<double> &upper,
-                const char *format) {
+                formatter format) {
     if (!lower.value && !upper.value && lower.why == upper.why) {
       undefined(label, lower.why);
       return;
     }
     const auto end = [&](const maybe<double> &m) {
-      return m.value ? printed(format, *m.value) : std::string("unbounded");
+      return m.value ? format(*m.value) : std::string("unbounded");
     };
     add(dotted_line(label, end(lower) + " to " + end(upper)));
     for (const maybe<double> *m : {&lower, &upper})
@@ -173,8 +177,12 @@ struct page {
   }
 };
 
+// "95% interval"; with as many digits as alpha needs, up to ten
+// (99.99999999% at 1e-10), and past them as 1 - alpha: never "100%".
 std::string level_label(double alpha, const std::string &what) {
-  return printed("%g", 100.0 * (1.0 - alpha)) + "% " + what;
+  const std::string percent = printed("%.10g", 100.0 * (1.0 - alpha));
+  if (percent == "100") return "1 - " + printed("%g", alpha) + " " + what;
+  return percent + "% " + what;
 }
 
 std::string counts_row(const char *group, std::int64_t applicants, std::int64_t hired,
@@ -200,7 +208,7 @@ void counts_table(page &pg, const totals &t, const maybe<double> &r1, const mayb
 
 void tests_part(page &pg, const selection_audit &a) {
   const std::string flag_z =
-      "flags adverse impact: z <= " + printed("%.4f", -gsl_cdf_ugaussian_Qinv(a.alpha / 2.0));
+      "flags adverse impact: z <= " + four(-gsl_cdf_ugaussian_Qinv(a.alpha / 2.0));
   pg.add("\nFour-fifths rule: minority rate below 4/5 of the majority's\n");
   pg.add(dotted_line("flags adverse impact", yes_no(a.four_fifths)));
   pg.add(dotted_line("flags even with one more minority hire", yes_no(a.four_fifths_one_person)));
@@ -211,9 +219,9 @@ void tests_part(page &pg, const selection_audit &a) {
     pg.undefined(pass, a.hires_to_pass.why);
 
   pg.add("\nTwo-proportion Z test, pooled variance (alpha = " + printed("%g", a.alpha) + ")\n");
-  pg.figure("z, negative when the minority's rate is lower", a.z, "%.4f");
-  pg.figure("p, lower tail", a.z_p_lower, "%.6g");
-  pg.figure("p, two-sided", a.z_p_two_sided, "%.6g");
+  pg.figure("z, negative when the minority's rate is lower", a.z, four);
+  pg.figure("p, lower tail", a.z_p_lower, p_value);
+  pg.figure("p, two-sided", a.z_p_two_sided, p_value);
   pg.add(dotted_line(flag_z, yes_no(a.z_flags)));
 
   const std::string x = std::to_string(a.counts.minority_hires);
@@ -224,26 +232,28 @@ void tests_part(page &pg, const selection_audit &a) {
   pg.add(dotted_line("flags adverse impact: lower tail <= alpha/2", yes_no(a.fisher_flags)));
 
   pg.add("\nImpact-ratio Z test (Morris & Lobsenz, 2000)\n");
-  pg.figure("z", a.z_ir, "%.4f");
-  pg.figure("p, lower tail", a.z_ir_p_lower, "%.6g");
+  pg.figure("z", a.z_ir, four);
+  pg.figure("p, lower tail", a.z_ir_p_lower, p_value);
   pg.add(dotted_line(flag_z, yes_no(a.z_ir_flags)));
+  if (a.z_ir_flags && a.counts.minority_hires == 0)
+    pg.add(reason_lines("no minority hire: z falls without bound, so this test flags at any "
+                        "alpha"));
   pg.interval(level_label(a.alpha, "interval of the impact ratio"), a.impact_ratio_lower,
-              a.impact_ratio_upper, "%.4f");
+              a.impact_ratio_upper, four);
 }
 
 void esize_lines(page &pg, const implied_esize &e, double alpha, const std::string &label) {
-  pg.figure("maximum likelihood", e.mle, "%.4f");
-  pg.interval(level_label(alpha, label), e.lower, e.upper, "%.4f");
+  pg.figure("maximum likelihood", e.mle, four);
+  pg.interval(level_label(alpha, label), e.lower, e.upper, four);
 }
 
 void audit_part(page &pg, const selection_audit &a) {
   const selection_counts &c = a.counts;
   counts_table(pg, totals_of(c), a.minority_rate, a.majority_rate, a.pooled_rate);
   pg.add("\n");
-  pg.figure("impact ratio: minority rate / majority rate", a.impact_ratio, "%.4f");
-  pg.figure("AI ratio: majority rate / minority rate", a.ai, "%.4f");
-  pg.add(dotted_line("shortfall: pooled-rate minority hires less actual",
-                     printed("%.4f", a.shortfall)));
+  pg.figure("impact ratio: minority rate / majority rate", a.impact_ratio, four);
+  pg.figure("AI ratio: majority rate / minority rate", a.ai, four);
+  pg.add(dotted_line("shortfall: pooled-rate minority hires less actual", four(a.shortfall)));
   tests_part(pg, a);
   const int n = c.minority_applicants + c.majority_applicants;
   pg.add("\nImplied effect size: the minority's mean score less the majority's, in\n"
@@ -251,7 +261,30 @@ void audit_part(page &pg, const selection_audit &a) {
          std::to_string(c.minority_hires + c.majority_hires) + " hired the best of these " +
          std::to_string(n) + " applicants\n");
   esize_lines(pg, a.esize, a.alpha, "exact interval");
-  pg.figure("probit of the rates (large-sample value)", a.esize.probit, "%.4f");
+  pg.figure("probit of the rates (large-sample value)", a.esize.probit, four);
+}
+
+// An event's name as the page may show it: control characters, which a
+// terminal would act on (an escape sequence can rewrite the screen), as \xHH;
+// those of UTF-8's C1 range (U+0080 to U+009F, two bytes) as \u0080 ... .
+std::string visible(const std::string &name) {
+  std::string out;
+  for (std::size_t i = 0; i < name.size(); ++i) {
+    const auto c = static_cast<unsigned char>(name[i]);
+    const auto next = i + 1 < name.size() ? static_cast<unsigned char>(name[i + 1]) : 0;
+    char buf[8];
+    if (c < 0x20 || c == 0x7f) {
+      std::snprintf(buf, sizeof buf, "\\x%02x", c);
+      out += buf;
+    } else if (c == 0xc2 && next >= 0x80 && next <= 0x9f) {
+      std::snprintf(buf, sizeof buf, "\\u%04x", next);
+      out += buf;
+      ++i;
+    } else {
+      out += static_cast<char>(c);
+    }
+  }
+  return out;
 }
 
 // A heading cut to the page's width.
@@ -310,13 +343,14 @@ std::string audit_page(const selection_audit &a) {
 
 std::string events_page(const events_audit &e) {
   const std::string count = std::to_string(e.events.size());
+  const std::string events = count + (e.events.size() == 1 ? " event" : " events");
   page pg;
-  pg.add("TORVAN audit of " + count + " events\n");
+  pg.add("TORVAN audit of " + events + "\n");
   if (e.cancelled) return pg.text + "\nNot audited: the computation was cancelled.\n";
   for (std::size_t i = 0; i < e.audits.size(); ++i) {
     const std::string title = "Event " + std::to_string(i + 1) + " of " + count + ": ";
     pg.add("\n");
-    pg.add(heading(title + e.events[i].name));
+    pg.add(heading(title + visible(e.events[i].name)));
     pg.add("\n");
     pg.last_why.clear();
     audit_part(pg, e.audits[i]);
@@ -327,23 +361,23 @@ std::string events_page(const events_audit &e) {
                ? maybe<double>{static_cast<double>(hired) / static_cast<double>(applicants), ""}
                : maybe<double>{std::nullopt, "no event has applicants of this group"};
   };
-  pg.add("\nAll " + count + " events together\n\n");
+  pg.add(e.events.size() == 1 ? "\nThe event's totals\n\n" : "\nAll " + events + " together\n\n");
   pg.last_why.clear();
   counts_table(pg, t, rate(t.x, t.n1), rate(t.y, t.n0),
                static_cast<double>(t.x + t.y) / static_cast<double>(t.n1 + t.n0));
   const mantel_haenszel &m = e.mh;
   pg.add("\nMantel-Haenszel common odds ratio: a minority applicant's odds of\n"
          "being hired over a majority applicant's\n");
-  pg.figure("odds ratio", m.odds_ratio, "%.4f");
+  pg.figure("odds ratio", m.odds_ratio, four);
   pg.interval(level_label(e.alpha, "interval (Robins et al.)"), m.odds_ratio_lower,
-              m.odds_ratio_upper, "%.4f");
+              m.odds_ratio_upper, four);
   pg.add("\nCochran-Mantel-Haenszel test, no continuity correction\n");
-  pg.figure("chi-square, 1 degree of freedom", m.statistic, "%.4f");
-  pg.figure("z, negative when the minority is hired less", m.z, "%.4f");
-  pg.figure("p, lower tail", m.p_lower, "%.6g");
-  pg.figure("p, two-sided", m.p_two_sided, "%.6g");
+  pg.figure("chi-square, 1 degree of freedom", m.statistic, four);
+  pg.figure("z, negative when the minority is hired less", m.z, four);
+  pg.figure("p, lower tail", m.p_lower, p_value);
+  pg.figure("p, two-sided", m.p_two_sided, p_value);
   pg.add("\nCommon implied effect size, from the " + std::to_string(e.events_informative) +
-         " events whose outcome depends on it\n");
+         (e.events_informative == 1 ? " event" : " events") + " whose outcome depends on it\n");
   esize_lines(pg, e.common, e.alpha, "exact interval (total hires)");
   return pg.text;
 }

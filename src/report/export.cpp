@@ -9,6 +9,7 @@
 
 #include "engine/pool.h"
 #include "engine/rules.h"
+#include "engine/shortest.h"
 
 namespace {
 
@@ -87,10 +88,8 @@ nlohmann::ordered_json program_fields() {
           {"library", std::string("GNU Scientific Library ") + gsl_version}};
 }
 
-std::string g17(double v) {
-  char buf[32];
-  std::snprintf(buf, sizeof buf, "%.17g", v);
-  return buf;
+std::string csv_number(double v) {
+  return shortest(v);
 }
 
 void csv_document(const solution &s, const std::function<void(const std::string &)> &write) {
@@ -100,8 +99,9 @@ void csv_document(const solution &s, const std::function<void(const std::string 
   for (std::size_t i = 0; completed(s.status) && i < s.vai.size(); ++i) {
     const double below = cum.add(s.pvai[i]);
     const bool defined = s.vai[i] != UNDEF_AI;
-    out += std::to_string(i + 1) + ',' + (defined ? g17(s.vai[i]) : "") + ',' +
-           (defined ? "true" : "false") + ',' + g17(s.pvai[i]) + ',' + g17(below) + '\n';
+    out += std::to_string(i + 1) + ',' + (defined ? csv_number(s.vai[i]) : "") + ',' +
+           (defined ? "true" : "false") + ',' + csv_number(s.pvai[i]) + ',' + csv_number(below) +
+           '\n';
     if ((i + 1) % rows_at_once == 0) {
       write(out);
       out.clear();
@@ -121,7 +121,7 @@ std::string gave_up_reason(const mix_status &st) {
   return "the integral for pool nmin = " + std::to_string(st.nmin) + ", outcome " +
          std::to_string(st.t) + " (" + std::to_string(st.j) +
          " majority hires) could not be accepted after the allowed retries; no distribution "
-         "was computed";
+         "was computed (the direct method, --method direct, needs no such integral)";
 }
 
 namespace {
@@ -163,8 +163,8 @@ std::string joint_document(const problem &p, const solve_options &opt, const sol
     const int x = e.minority_hires;
     const rule_flags &f = flags[static_cast<std::size_t>(x - std::max(0, p.nhire - n0))];
     const double ai = n1 > 0 && n0 > 0 ? outcome_ratio(x, p.nhire - x, n1, n0) : UNDEF_AI;
-    out += std::to_string(n1) + ',' + std::to_string(x) + ',' + g17(e.probability) + ',' +
-           (ai != UNDEF_AI ? g17(ai) : "") + ',' + flag(f.four_fifths) + ',' +
+    out += std::to_string(n1) + ',' + std::to_string(x) + ',' + csv_number(e.probability) + ',' +
+           (ai != UNDEF_AI ? csv_number(ai) : "") + ',' + flag(f.four_fifths) + ',' +
            flag(f.four_fifths_one_person) + ',' + flag(f.z_test) + ',' + flag(f.fisher_exact) +
            ',' + flag(f.z_ir) + '\n';
   }

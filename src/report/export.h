@@ -12,14 +12,15 @@
 
 inline const char *const csv_header = "n,ai,defined,probability,cumulative\n";
 
-// A number to full round-trip precision, as every CSV field has it (%.17g).
-std::string g17(double v);
+// A number as every CSV field has it: the shortest text that reads back as
+// the same double.
+std::string csv_number(double v);
 
 // The fields every document starts with: the program, its version and the
 // numerical library's.
 nlohmann::ordered_json program_fields();
 
-// Header and rows, every number to full round-trip precision (%.17g); the
+// Header and rows, every number in the shortest text that reads back as it; the
 // undefined row has an empty ai and defined false. Header only when the
 // computation gave up.
 std::string csv_document(const solution &s);

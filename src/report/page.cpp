@@ -19,6 +19,14 @@ std::string printed(const char *format, double v) {
   return out;
 }
 
+std::string shown(double v, int decimals) {
+  const double a = std::fabs(v);
+  const bool fits = a == 0.0 || (a >= 0.5 * std::pow(10.0, -decimals) && a < 1e9);
+  char buf[48];
+  std::snprintf(buf, sizeof buf, fits ? "%.*f" : "%.*e", decimals, v);
+  return buf;
+}
+
 std::string fixed(double v, int decimals) {
   if (std::isnan(v)) return "undefined";
   char buf[48];

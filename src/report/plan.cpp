@@ -45,7 +45,7 @@ std::string range_text(const ntot_range &n) {
 }
 
 std::string plan_part(const plan_options &opt) {
-  std::string out = "Effect size " + printed("%.6f", *opt.esize) + "; ";
+  std::string out = "Effect size " + shown(*opt.esize, 6) + "; ";
   out += known_pools(opt)
              ? "known pools of round(" + printed("%g", *opt.minority_share) +
                    " ntot) minority applicants\n"
@@ -114,6 +114,35 @@ std::string rows_part(const plan_options &opt, const plan_result &r) {
   return out + '\n' + wrapped(legend, 0, 80);
 }
 
+// At esize 0, each rule whose false-positive rate exceeds alpha at some
+// size: where, and why it can.
+std::string false_positive_part(const plan_options &opt, const plan_result &r) {
+  std::string out;
+  for (const std::string &rule : plan_rules(opt)) {
+    int above = 0, computed = 0, first = 0, last = 0;
+    for (const plan_row &row : r.rows) {
+      if (!row_computed(row)) continue;
+      ++computed;
+      if (!(rule_probability(row.f.adverse_impact, rule) > opt.alpha)) continue;
+      if (above++ == 0) first = row.ntot;
+      last = row.ntot;
+    }
+    if (above == 0) continue;
+    const std::string where =
+        above == computed ? "at every size"
+                          : "at " + std::to_string(above) + " of " + std::to_string(computed) +
+                                " sizes (ntot " + std::to_string(first) +
+                                (first != last ? " to " + std::to_string(last) : "") + ")";
+    const std::string cause = rule_false_positive_cause(rule);
+    out += wrapped(rule_abbreviation(rule) + ": above alpha " + where +
+                       (cause.empty() ? "." : ": " + cause + "."),
+                   0, 80);
+  }
+  return out.empty()
+             ? out
+             : "\nFalse-positive rates above alpha = " + printed("%g", opt.alpha) + "\n" + out;
+}
+
 std::string found_part(const plan_options &opt, const plan_result &r) {
   const bool fp = *opt.esize == 0.0;
   const std::string what = fp ? "false-positive rate" : "probability";
@@ -124,17 +153,12 @@ std::string found_part(const plan_options &opt, const plan_result &r) {
                      "ntot = " +
                      std::to_string(opt.ntot->to) + "; none: not reached in the range.",
                  2, 80);
-  // The titles padded with dots to column 54: "not reached in the range"
-  // still ends within 80.
+  // The titles padded with dots to column 54, two sizes of 8 after them.
   out += '\n' + std::string(54, ' ') + right("first", 8) + right("stays", 8) + '\n';
   for (const plan_found &f : r.found) {
     std::string line = "  " + std::string(rule_title(f.rule)) + ' ';
     line.resize(std::max<std::size_t>(line.size(), 54), '.');
-    if (!f.first) {
-      out += line + " not reached in the range\n";
-      continue;
-    }
-    out += line + right(std::to_string(*f.first), 8) +
+    out += line + right(f.first ? std::to_string(*f.first) : "none", 8) +
            right(f.stays ? std::to_string(*f.stays) : "none", 8) + '\n';
   }
   return out;
@@ -191,7 +215,8 @@ std::string plan_page(const plan_options &opt, const plan_result &r) {
                     "size\n\n" +
                     plan_part(opt);
   if (r.cancelled) return out + "\nNo plan: the computation was cancelled.\n";
-  return out + rows_part(opt, r) + found_part(opt, r);
+  const std::string fp = *opt.esize == 0.0 ? false_positive_part(opt, r) : "";
+  return out + rows_part(opt, r) + fp + found_part(opt, r);
 }
 
 std::string plan_csv(const plan_options &opt, const plan_result &r) {
@@ -203,15 +228,15 @@ std::string plan_csv(const plan_options &opt, const plan_result &r) {
   out += ",p_above_1_25,p_undefined,accuracy_shortfalls,error\n";
   for (const plan_row &row : r.rows) {
     out += std::to_string(row.ntot) + ',' + std::to_string(row.nhire) + ',' +
-           (row.minority >= 0 ? std::to_string(row.minority) : g17(row.expected_minority));
+           (row.minority >= 0 ? std::to_string(row.minority) : csv_number(row.expected_minority));
     if (!row_computed(row)) {
       out += std::string(rules.size() + 3, ',') + ',' + quoted(row.error) + '\n';
       continue;
     }
     for (const std::string &rule : rules)
-      out += ',' + g17(rule_probability(row.f.adverse_impact, rule));
-    out += ',' + g17(row.f.summary.p_above) + ',' + g17(row.f.summary.p_undefined) + ',' +
-           std::to_string(shortfalls(row)) + ",\n";
+      out += ',' + csv_number(rule_probability(row.f.adverse_impact, rule));
+    out += ',' + csv_number(row.f.summary.p_above) + ',' + csv_number(row.f.summary.p_undefined) +
+           ',' + std::to_string(shortfalls(row)) + ",\n";
   }
   return out;
 }
@@ -223,11 +248,17 @@ nlohmann::ordered_json plan_document(const plan_options &opt, const plan_result 
   doc["plan"] = options_json(opt);
   doc["threads"] = facts.threads;
   doc["cpu_seconds"] = facts.cpu_seconds;
-  doc["completed"] = !r.cancelled;
+  const auto failed = std::count_if(r.rows.begin(), r.rows.end(),
+                                    [](const plan_row &row) { return !row_computed(row); });
+  doc["completed"] = !r.cancelled && failed == 0;
   if (r.cancelled) {
     doc["reason"] = "the computation was cancelled before every row was computed";
     return doc;
   }
+  doc["rows_failed"] = failed;
+  if (failed > 0)
+    doc["reason"] = std::to_string(failed) + " of " + std::to_string(r.rows.size()) +
+                    " sizes could not be computed (the rows say why)";
   doc["false_positive"] = *opt.esize == 0.0;
   nlohmann::ordered_json rows = nlohmann::ordered_json::array();
   std::transform(r.rows.begin(), r.rows.end(), std::back_inserter(rows),

@@ -17,7 +17,7 @@
 // that the probabilities are false-positive rates.
 std::string plan_page(const plan_options &opt, const plan_result &r);
 
-// Header and one line per row, every number to full precision (%.17g); a row
+// Header and one line per row, every number in its shortest exact form; a row
 // not computed has empty figures and its reason in the last column.
 std::string plan_csv(const plan_options &opt, const plan_result &r);
 

@@ -12,8 +12,7 @@ std::string prob(double v) {
 
 std::string problem_part(const problem &p, const solve_options &opt) {
   std::string out = "Problem: " + std::to_string(p.ntot) + " applicants, " +
-                    std::to_string(p.nhire) + " hired, effect size " + printed("%.6f", p.esize) +
-                    "\n";
+                    std::to_string(p.nhire) + " hired, effect size " + shown(p.esize, 6) + "\n";
   if (opt.minority >= 0)
     out += "Pool:    known, " + std::to_string(opt.minority) + " minority and " +
            std::to_string(p.ntot - opt.minority) + " majority applicants\n";
@@ -63,7 +62,8 @@ std::string summary_page(const problem &p, const solve_options &opt, const figur
   out += problem_part(p, opt);
   if (f.status.cancelled) return out + "\nNo distribution: the computation was cancelled.\n";
   if (f.status.gave_up)
-    return out + "\nNo distribution: an integral could not be accepted (see standard error).\n";
+    return out + "\nNo distribution: an integral could not be accepted (see standard error).\n"
+                 "The direct method (--method direct) needs no such integral.\n";
   out += distribution_part(f);
   out += rules_part(f.adverse_impact);
   if (f.status.skipped_weight > 0.0)

@@ -88,6 +88,7 @@ TEST(AuditCli, RefusesABadEventsFileByLine) {
                                               header.substr(0, header.size() - 1) +
                                               ", not 'event,n1,x,n0,y'\n"},
       {header + "2023,5,2,5,3\n2024,5,2,5\n", "line 3: 4 fields where the header has 5\n"},
+      {header + "2023\n", "line 2: 1 field where the header has 5\n"},
       {header + "2023,5,2,5,3\n\n2024,5,7,5,3\n",
        "line 4: minority_hires = 7 is more than minority_applicants = 5\n"},
       {header + "2023,5,2,-5,3\n", "line 2: majority_applicants = -5 is negative\n"},

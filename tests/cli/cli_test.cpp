@@ -274,3 +274,26 @@ TEST(Cli, FiguresWithoutTheTable) {
 }
 
 } // namespace
+
+namespace {
+
+// A problem the classic method gives up on: every format says so on standard
+// error and names the direct method, which needs no such integral; the
+// classic report's own lines do not change.
+TEST(Cli, GivingUpPointsToTheDirectMethod) {
+  const struct {
+    const char *args;
+    bool page_names_it; // the document on standard output names it too
+  } cases[] = {{"", false}, {"--format summary", true}, {"--format json", true}};
+  for (const auto &c : cases) {
+    const run_result r = run_torvan("100 20 3 0.2\n", c.args);
+    EXPECT_EQ(r.status, 3) << c.args;
+    EXPECT_NE(r.err.find("could not be accepted"), std::string::npos) << c.args;
+    EXPECT_NE(r.err.find("(the direct method, --method direct, needs no such integral)\n"),
+              std::string::npos)
+        << r.err;
+    EXPECT_EQ(r.out.find("--method direct") != std::string::npos, c.page_names_it) << c.args;
+  }
+}
+
+} // namespace

@@ -11,6 +11,10 @@
 #include <vector>
 
 #include <gsl/gsl_cdf.h>
+#include <gsl/gsl_errno.h>
+#include <gsl/gsl_integration.h>
+#include <gsl/gsl_randist.h>
+#include <gsl/gsl_sf_gamma.h>
 
 #include "engine/direct.h"
 #include "torvan.h"
@@ -172,6 +176,129 @@ TEST(CommonEsize, ACancelledAuditSaysSo) {
   const events_audit e = audit_events({{"a", {50, 5, 150, 30}}}, 0.05, &stop);
   EXPECT_TRUE(e.cancelled);
   EXPECT_NE(events_json_text(e, -1).find("\"cancelled\":true"), std::string::npos);
+}
+
+// The maximum of one pool's likelihood as the root of its score, from a
+// second formulation: P(X = x) is the integral over the lowest hired score t
+// of G (x r1 + (h - x) r0), G = b(x; n1, S1) b(h - x; n0, S0), and its
+// derivative in esize is that of G (x r1 - (n1 - x) f1 / F1) (x r1 +
+// (h - x) r0) + G x r1 (u - r1), u = t - esize, the minority's standardized
+// score. Integrated by GSL's adaptive QAGS, not the direct method's rule, and
+// the root bracketed by bisection to 1e-13.
+struct score_integrand {
+  int n1, x, n0, y;
+  double e;
+  bool derivative;
+};
+
+double score_at(double t, void *params) {
+  const auto &p = *static_cast<const score_integrand *>(params);
+  const int h = p.x + p.y;
+  const double u = t - p.e;
+  const double s1 = gsl_cdf_ugaussian_Q(u), f1 = gsl_cdf_ugaussian_P(u);
+  const double s0 = gsl_cdf_ugaussian_Q(t), f0 = gsl_cdf_ugaussian_P(t);
+  if (s1 <= 0.0 || f1 <= 0.0 || s0 <= 0.0 || f0 <= 0.0) return 0.0;
+  const double d1 = gsl_ran_ugaussian_pdf(u), d0 = gsl_ran_ugaussian_pdf(t);
+  const double r1 = d1 / s1, r0 = d0 / s0;
+  const double ln_g = gsl_sf_lnchoose(p.n1, p.x) + p.x * std::log(s1) +
+                      (p.n1 - p.x) * std::log(f1) + gsl_sf_lnchoose(p.n0, h - p.x) +
+                      (h - p.x) * std::log(s0) + (p.n0 - h + p.x) * std::log(f0);
+  const double g = std::exp(ln_g), lowest = p.x * r1 + (h - p.x) * r0;
+  if (!p.derivative) return g * lowest;
+  return g * ((p.x * r1 - (p.n1 - p.x) * d1 / f1) * lowest + p.x * r1 * (u - r1));
+}
+
+struct estimate {
+  double v, err;
+};
+
+estimate integral(score_integrand p) {
+  gsl_integration_workspace *w = gsl_integration_workspace_alloc(2000);
+  gsl_function f{&score_at, &p};
+  double v = 0.0, err = 0.0;
+  // QAGS may say that roundoff keeps it from 1e-12: its answer is then the
+  // best it reached, and err says how good.
+  const gsl_error_handler_t *before = gsl_set_error_handler_off();
+  gsl_integration_qags(&f, std::min(0.0, p.e) - 12.0, std::max(0.0, p.e) + 12.0, 0.0, 1e-12, 2000,
+                       w, &v, &err);
+  gsl_set_error_handler(before);
+  gsl_integration_workspace_free(w);
+  return {v, err};
+}
+
+// The score, d ln P(X = x) / d esize; its error far below what moves the
+// root by 1e-10.
+double score(const selection_counts &c, double e) {
+  const int n1 = c.minority_applicants, x = c.minority_hires;
+  const int n0 = c.majority_applicants, y = c.majority_hires;
+  const estimate d = integral({n1, x, n0, y, e, true}), p = integral({n1, x, n0, y, e, false});
+  EXPECT_LT(d.err, 1e-11 * p.v);
+  return d.v / p.v;
+}
+
+TEST(ImpliedEsize, MleIsTheRootOfTheScoreToOneInOneHundredMillion) {
+  const struct {
+    selection_counts c;
+    const char *printed; // on the page, four decimals
+  } cases[] = {{{12, 3, 12, 9}, "-1.3365"},
+               {{100, 2, 900, 200}, "-1.2895"},
+               {{29, 8, 7, 1}, "0.4719"},
+               {{50, 5, 150, 30}, nullptr},
+               {{7, 2, 5, 3}, nullptr}};
+  for (const auto &[c, printed] : cases) {
+    const selection_audit a = audit_selection(c);
+    ASSERT_TRUE(a.esize.mle.value);
+    const double mle = *a.esize.mle.value;
+    double lo = mle - 1e-3, hi = mle + 1e-3;
+    ASSERT_GT(score(c, lo), 0.0) << c.minority_applicants;
+    ASSERT_LT(score(c, hi), 0.0) << c.minority_applicants;
+    while (hi - lo > 1e-13)
+      (score(c, 0.5 * (lo + hi)) > 0.0 ? lo : hi) = 0.5 * (lo + hi);
+    EXPECT_NEAR(mle, 0.5 * (lo + hi), 1e-8) << c.minority_applicants;
+    if (!printed) continue;
+    const std::string page = audit_page_text(a);
+    const std::size_t at = page.find("maximum likelihood");
+    ASSERT_NE(at, std::string::npos);
+    const std::string line = page.substr(at, page.find('\n', at) - at);
+    EXPECT_EQ(line.substr(line.rfind(' ') + 1), printed);
+  }
+}
+
+// P(X' <= x) or P(X' >= x) of one pool at esize e, outcome by outcome from
+// QAGS, each to 1e-12 relative however small.
+double qags_tail(const selection_counts &c, double e, bool at_most) {
+  const int n1 = c.minority_applicants, n0 = c.majority_applicants;
+  const int h = c.minority_hires + c.majority_hires;
+  const int from = at_most ? std::max(0, h - n0) : c.minority_hires;
+  const int to = at_most ? c.minority_hires : std::min(h, n1);
+  double sum = 0.0;
+  for (int k = from; k <= to; ++k)
+    sum += integral({n1, k, n0, h - k, e, false}).v;
+  return sum;
+}
+
+// Down to the smallest alpha an audit takes, each end's tail is alpha / 2;
+// below it the audit is refused, never answered with a clipped interval.
+TEST(ImpliedEsize, EndsSolveTheirEquationsForSmallAlphaAndSmallerIsRefused) {
+  for (const selection_counts &c :
+       {selection_counts{50, 5, 150, 30}, {12, 3, 12, 9}, {100, 2, 900, 200}, {29, 8, 7, 1}})
+    for (const double alpha : {1e-3, 1e-6, 1e-9, min_audit_alpha}) {
+      ASSERT_FALSE(audit_refusal(c, alpha));
+      const implied_esize e = audit_selection(c, alpha).esize;
+      ASSERT_TRUE(e.lower.value && e.upper.value) << alpha;
+      EXPECT_NEAR(qags_tail(c, *e.lower.value, false), alpha / 2, 1e-6 * alpha / 2)
+          << c.minority_applicants << " " << alpha;
+      EXPECT_NEAR(qags_tail(c, *e.upper.value, true), alpha / 2, 1e-6 * alpha / 2)
+          << c.minority_applicants << " " << alpha;
+    }
+  for (const double alpha : {0.99 * min_audit_alpha, 1e-30, 1e-40, 4.9e-324}) {
+    const auto why = audit_refusal({50, 5, 150, 30}, alpha);
+    ASSERT_TRUE(why) << alpha;
+    EXPECT_NE(why->find("is below 1e-12, the smallest level whose exact interval an audit "
+                        "computes"),
+              std::string::npos)
+        << *why;
+  }
 }
 
 } // namespace

@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <atomic>
 #include <bit>
 #include <cmath>
@@ -234,6 +235,23 @@ TEST(Plan, CancelledBeforehandComputesNothing) {
     EXPECT_TRUE(r.cancelled);
     EXPECT_TRUE(r.rows.empty() && r.found.empty());
   }
+}
+
+// The work of the rows, for the time left: a small row's 1 + (ntot/2000)^1.5,
+// cumulated, so that half the rows of a sweep over decades are far less than
+// half its work.
+TEST(Plan, WorkGrowsWithTheSizes) {
+  const std::vector<double> w = cumulative_work({1000, 9000, 4000});
+  ASSERT_EQ(w.size(), 4u);
+  const double unit[] = {1.0 + std::pow(0.5, 1.5), 1.0 + std::pow(2.5, 1.5),
+                         1.0 + std::pow(4.5, 1.5)};
+  EXPECT_EQ(w[0], 0.0);
+  EXPECT_DOUBLE_EQ(w[1], unit[0]);
+  EXPECT_DOUBLE_EQ(w[3], unit[0] + unit[1] + unit[2]);
+  const std::vector<double> sweep = cumulative_work({2, 100001, 1});
+  ASSERT_EQ(sweep.size(), 100001u);
+  EXPECT_LT(sweep[50000] / sweep.back(), 0.2);
+  EXPECT_TRUE(std::is_sorted(sweep.begin(), sweep.end()));
 }
 
 TEST(Plan, ProgressCountsRows) {

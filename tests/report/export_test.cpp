@@ -52,7 +52,7 @@ solution tiny() {
 TEST(Csv, RowsAtFullPrecision) {
   EXPECT_EQ(csv_document(tiny()), "n,ai,defined,probability,cumulative\n"
                                   "1,0,true,0.25,0.25\n"
-                                  "2,0.33333333333333331,true,0.125,0.375\n"
+                                  "2,0.3333333333333333,true,0.125,0.375\n"
                                   "3,,false,0.5,0.875\n");
   solution failed = tiny();
   failed.status.gave_up = true;

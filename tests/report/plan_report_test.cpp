@@ -68,7 +68,7 @@ Where each rule's probability reaches the target 0.6
 
                                                          first   stays
   four-fifths rule ...................................      30      30
-  two-proportion Z test (pooled variance) ............ not reached in the range
+  two-proportion Z test (pooled variance) ............    none    none
 )");
   plan_result cancelled;
   cancelled.cancelled = true;
@@ -103,6 +103,17 @@ TEST(PlanReport, JsonSaysWhatIsFoundAndWhatIsNot) {
             R"("completed":true,"four_fifths":0.75,"z_test":0.125,)"
             R"("p_above_1_25":0.5,"p_undefined":0.125,"accuracy_shortfalls":0})");
   EXPECT_FALSE(doc["false_positive"].get<bool>());
+  // A row not computed leaves the plan not completed, and says how many.
+  EXPECT_FALSE(doc["completed"].get<bool>());
+  EXPECT_EQ(doc["rows_failed"].get<int>(), 1);
+  EXPECT_EQ(doc["reason"].get<std::string>(),
+            "1 of 3 sizes could not be computed (the rows say why)");
+  made_up whole = three_sizes();
+  whole.r.rows[1].error.clear();
+  const nlohmann::ordered_json all = plan_document(whole.opt, whole.r, {2, 0.5});
+  EXPECT_TRUE(all["completed"].get<bool>());
+  EXPECT_EQ(all["rows_failed"].get<int>(), 0);
+  EXPECT_FALSE(all.contains("reason"));
   plan_result cancelled;
   cancelled.cancelled = true;
   const nlohmann::ordered_json none = plan_document(m.opt, cancelled, {2, 0.5});
@@ -143,6 +154,70 @@ TEST(PlanReport, ChartBreaksItsLinesWhereSizesHaveNoFigures) {
   m.opt.esize = 0.0;
   EXPECT_NE(plan_svg(m.opt, m.r).find("False-positive rate of each adverse impact rule"),
             std::string::npos);
+}
+
+} // namespace
+
+namespace {
+
+double attribute(const std::string &svg, const std::string &name, std::size_t from = 0) {
+  const std::size_t at = svg.find(" " + name + "=\"", from);
+  return at == std::string::npos ? -1.0 : std::stod(svg.substr(at + name.size() + 3));
+}
+
+// A plan of the sizes given, each rule's probability made up from the size;
+// "four_fifths_and_z" equal to "z_test" at every size.
+made_up sizes(ntot_range range) {
+  made_up m;
+  m.opt.esize = -1.0;
+  m.opt.prop = 0.3;
+  m.opt.nhire = 1;
+  m.opt.ntot = range;
+  m.opt.rules = {"four_fifths", "z_test", "four_fifths_and_z"};
+  for (int n = range.from; n <= range.to; n += range.step) {
+    plan_row row;
+    row.ntot = n;
+    row.f.adverse_impact.four_fifths = 0.5;
+    row.f.adverse_impact.z_test = row.f.adverse_impact.four_fifths_and_z = 0.25;
+    m.r.rows.push_back(row);
+  }
+  return m;
+}
+
+TEST(PlanReport, ChartShowsEveryCurveOnAnAxisThatEndsAtTheData) {
+  const struct {
+    ntot_range range;
+    const char *last_label, *beyond; // the axis's last label; a label it must not have
+  } cases[] = {{{10, 2000, 1990}, ">2000</text>", ">5000</text>"},
+               {{10, 2000, 10}, ">2000</text>", ">10000</text>"},
+               {{2, 2, 1}, ">3</text>", ">10</text>"},
+               {{100, 400, 100}, ">400</text>", ">500</text>"}};
+  for (const auto &c : cases) {
+    const made_up m = sizes(c.range);
+    const std::string svg = plan_svg(m.opt, m.r);
+    EXPECT_EQ(xml_fault(svg), "");
+    EXPECT_NE(svg.find(c.last_label), std::string::npos) << c.range.to;
+    EXPECT_EQ(svg.find(c.beyond), std::string::npos) << c.range.to;
+    // The equal curve is dashed and the legend names its twin.
+    const std::size_t twin = svg.find("id=\"rule-four_fifths_and_z\"");
+    ASSERT_NE(twin, std::string::npos);
+    EXPECT_LT(svg.find("stroke-dasharray", twin), svg.find('\n', twin));
+    EXPECT_EQ(svg.find("stroke-dasharray", svg.find("id=\"rule-z_test\"")),
+              svg.find("stroke-dasharray", twin));
+    EXPECT_NE(svg.find("four-fifths rule and Z test: the same curve as two-proportion Z test"),
+              std::string::npos);
+    // One size: a ring for each rule, in the middle of the axis.
+    if (c.range.from == c.range.to) {
+      const std::size_t ring = svg.find("<circle");
+      ASSERT_NE(ring, std::string::npos);
+      EXPECT_DOUBLE_EQ(attribute(svg, "cx", ring), 450.0);
+    }
+    // The page ends a margin below the legend's last line.
+    const double height = attribute(svg, "height");
+    const double last_line = attribute(svg, "y", svg.rfind("<text"));
+    EXPECT_GT(height, last_line);
+    EXPECT_LE(height - last_line, 30.0) << c.range.to;
+  }
 }
 
 } // namespace

@@ -465,8 +465,8 @@ function foundRows(doc) {
   const rows = Object.entries(doc.found).map(([name, { first, stays }]) => {
     const tr = element('tr', undefined, { 'data-rule': name });
     tr.append(element('th', ruleNamed(name)[2], { scope: 'row' }));
-    if (first === null) tr.append(element('td', 'not reached in the range', { colspan: '2' }));
-    else tr.append(element('td', String(first)), element('td', stays === null ? 'none' : String(stays)));
+    tr.append(element('td', first === null ? 'none' : String(first)),
+      element('td', stays === null ? 'none' : String(stays)));
     return tr;
   });
   return [head, ...rows];
