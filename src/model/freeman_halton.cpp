@@ -186,6 +186,14 @@ exact_test freeman_halton(const std::vector<int> &n, const std::vector<int> &x,
   std::vector<path> paths = {{0, 0.0, 1.0}};
   for (std::size_t stage = 0; stage + 2 < k; ++stage) {
     t.work += t.rest[stage + 1]; // the heaviest completions
+    // The cells this stage will visit are known before it starts: a table
+    // far beyond the bound is given up at once, not after the bound's work.
+    std::int64_t cells = 0;
+    for (const path &q : paths) {
+      const int m = t.hires - q.s;
+      cells += std::min(t.n[stage], m) - std::max(0, m - t.rest[stage + 1]) + 1;
+    }
+    if (t.work + cells > work_bound) t.gave_up = true;
     if (t.stop(paths.size())) return {std::nullopt, t.work};
     paths = extend(t, stage, paths);
     if (t.gave_up) return {std::nullopt, t.work};

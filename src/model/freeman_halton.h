@@ -30,8 +30,9 @@
 // the geometric bound of the rest falls below 1e-17 of the sum.
 //
 // Work is counted as the tables' cells visited, and the test gives up (p
-// without a value) beyond `work_bound` of them, or when the paths kept at a
-// stage would pass `path_bound`. Weights are ln C from lgamma, good to about
+// without a value) when a stage would take it beyond `work_bound` of them
+// (known before the stage starts), or when the paths kept at a stage would
+// pass `path_bound`. Weights are ln C from lgamma, good to about
 // 1e-16 of ln N! absolute: p to about 1e-10 relative at N = 1e5.
 
 struct exact_test {

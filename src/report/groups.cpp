@@ -284,9 +284,12 @@ std::string group_events_page(const group_events_audit &e) {
   const std::string ref = shown(e.reference, 40);
   for (const group_across_events &a : e.across) {
     out += "\n";
-    out += wrapped(shown(a.group, 30) + " against " + ref + " across the " +
-                       std::to_string(a.pair.events.size()) + " events with both",
-                   "");
+    out += wrapped(
+        shown(a.group, 30) + " against " + ref +
+            (a.pair.events.size() == 1
+                 ? std::string(" in the one event with both")
+                 : " across the " + std::to_string(a.pair.events.size()) + " events with both"),
+        "");
     out += "\n";
     out += events_together_page(a.pair);
   }
