@@ -28,9 +28,9 @@ Rcpp::List audit_group_table(Rcpp::CharacterVector events, Rcpp::CharacterVector
       return Rcpp::List::create(Rcpp::Named("error") = *why);
     const groups_audit g = run_interruptibly(
         [&](const std::atomic<bool> &stop) { return audit_groups(rows, reference, alpha, &stop); });
-    return Rcpp::List::create(
-        Rcpp::Named("document") = r_value(nlohmann::ordered_json::parse(groups_json_text(g, -1))),
-        Rcpp::Named("page") = groups_page_text(g));
+    return Rcpp::List::create(Rcpp::Named("document") =
+                                  r_value(nlohmann::ordered_json::parse(groups_json_text(g, -1))),
+                              Rcpp::Named("page") = groups_page_text(g));
   }
   std::vector<group_event> list;
   std::map<std::string, std::size_t> at;
@@ -45,8 +45,7 @@ Rcpp::List audit_group_table(Rcpp::CharacterVector events, Rcpp::CharacterVector
   const group_events_audit e = run_interruptibly([&](const std::atomic<bool> &stop) {
     return audit_group_events(list, reference, alpha, &stop);
   });
-  return Rcpp::List::create(
-      Rcpp::Named("document") =
-          r_value(nlohmann::ordered_json::parse(group_events_json_text(e, -1))),
-      Rcpp::Named("page") = group_events_page_text(e));
+  return Rcpp::List::create(Rcpp::Named("document") = r_value(
+                                nlohmann::ordered_json::parse(group_events_json_text(e, -1))),
+                            Rcpp::Named("page") = group_events_page_text(e));
 }

@@ -189,9 +189,10 @@ std::optional<groups_fault> groups_fault_of(const std::vector<group_counts> &gro
 
 reference_choice choose_reference(const std::vector<group_counts> &groups,
                                   const std::string &reference) {
-  std::vector<tally> t;
-  for (const group_counts &g : groups)
-    t.push_back({g.name, g.applicants, g.hires});
+  std::vector<tally> t(groups.size());
+  std::transform(groups.begin(), groups.end(), t.begin(), [](const group_counts &g) {
+    return tally{g.name, g.applicants, g.hires};
+  });
   return choose(t, reference);
 }
 
@@ -230,8 +231,7 @@ groups_audit audit_groups(const std::vector<group_counts> &groups, const std::st
                         static_cast<double>(g.applicants) -
                     c.hires;
     if (i == ref.index) {
-      res.impact_ratio =
-          r.hires > 0 ? value(res.rate / res.rate) : none("the reference's selection rate is 0");
+      res.impact_ratio = r.hires > 0 ? value(1.0) : none("the reference's selection rate is 0");
       res.hires_to_pass = {0, ""};
     } else {
       bool cancelled = false;

@@ -1,6 +1,7 @@
 // The documents of the audits of several groups.
 #include "report/groups.h"
 
+#include <algorithm>
 #include <cstdio>
 
 #include "report/audit.h"
@@ -115,9 +116,8 @@ std::string shown(const std::string &name, std::size_t width) {
 // The name padded to `width` characters.
 std::string padded(const std::string &name, std::size_t width) {
   std::string s = shown(name, width);
-  std::size_t chars = 0;
-  for (const char c : s)
-    if ((static_cast<unsigned char>(c) & 0xC0) != 0x80) ++chars;
+  const auto chars = static_cast<std::size_t>(std::count_if(
+      s.begin(), s.end(), [](char c) { return (static_cast<unsigned char>(c) & 0xC0) != 0x80; }));
   return s + std::string(width - std::min(width, chars), ' ');
 }
 
@@ -213,9 +213,11 @@ std::string groups_part(const groups_audit &g) {
     if (i == g.reference) continue;
     const group_result &r = g.groups[i];
     out += "\n";
-    out += wrapped(shown(r.counts.name, 30) + " against " + ref +
-                       " (minority: " + shown(r.counts.name, 30) + ", majority: " + ref + ")",
-                   "");
+    const std::string name = shown(r.counts.name, 30);
+    std::string title = name;
+    title.append(" against ").append(ref).append(" (minority: ").append(name);
+    title.append(", majority: ").append(ref).append(")");
+    out += wrapped(title, "");
     out += "\n";
     out += audit_part_page(*r.versus);
   }
