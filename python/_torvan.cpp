@@ -279,8 +279,9 @@ computed from_state(const py::dict &d) {
 
 } // namespace
 
-void bind_audit(py::module_ &m); // _audit.cpp
-void bind_plan(py::module_ &m);  // _plan.cpp
+void bind_audit(py::module_ &m);  // _audit.cpp
+void bind_groups(py::module_ &m); // _groups.cpp
+void bind_plan(py::module_ &m);   // _plan.cpp
 
 PYBIND11_MODULE(_torvan, m) {
   m.doc() = "The TORVAN library's public interface, as the torvan package uses it.";
@@ -369,5 +370,6 @@ PYBIND11_MODULE(_torvan, m) {
       .def(py::pickle(&state_of, &from_state));
 
   bind_audit(m);
+  bind_groups(m);
   bind_plan(m);
 }

@@ -378,6 +378,126 @@ std::string events_json_text(const events_audit &e, int indent);
 std::string audit_page_text(const selection_audit &a);
 std::string events_page_text(const events_audit &e);
 
+// ---------------------------------------------------------------------------
+// Audits of several groups (torvan audit --groups): every group against one
+// reference group - by default the one with the highest selection rate (29
+// CFR 1607.4(D)) - each comparison the two-group audit of the pair, its
+// p-values Holm-adjusted across the k - 1 comparisons, and the overall tests
+// of equal selection rates in the k x 2 table.
+
+struct group_counts {
+  std::string name;
+  int applicants = 0;
+  int hires = 0;
+};
+
+// The Holm-adjusted p-values of one comparison, each test's adjusted across
+// the comparisons where that p has a value (where it has none, neither has
+// this, for the same reason).
+struct holm_adjusted {
+  maybe<double> z_p_lower;
+  maybe<double> z_p_two_sided;
+  maybe<double> fisher_p_lower;
+  maybe<double> fisher_p_two_sided;
+  maybe<double> fisher_p_mid;
+  maybe<double> z_ir_p_lower;
+};
+
+struct group_result {
+  group_counts counts;
+  double rate = 0.0;          // hires / applicants
+  maybe<double> impact_ratio; // rate / the reference's rate
+  // The four-fifths rule against the reference, as the pair's audit decides it.
+  bool four_fifths = false;
+  bool four_fifths_one_person = false;
+  maybe<int> hires_to_pass;
+  double shortfall = 0.0; // applicants times the pooled rate of all groups, less hires
+  // The two-group audit of this group (as the minority) against the reference
+  // (as the majority), and its p-values adjusted; none for the reference.
+  std::optional<selection_audit> versus;
+  holm_adjusted holm;
+};
+
+struct groups_audit {
+  double alpha = 0.05;
+  std::size_t reference = 0; // index into groups
+  std::string reference_why; // how the reference was chosen, in words a page shows
+  std::vector<group_result> groups; // in the order given
+  long long applicants = 0;
+  long long hires = 0;
+  double pooled_rate = 0.0;
+  // Pearson's chi-square of the k x 2 table, k - 1 degrees of freedom.
+  double chi_square = 0.0;
+  int df = 0;
+  double chi_square_p = 1.0;
+  // The exact (Freeman-Halton) test; no value when its work passes the bound.
+  maybe<double> exact_p;
+  long long exact_work = 0;   // cells of partial tables visited (counts the work)
+  bool cancelled = false;      // stopped on request: nothing in it is meaningful
+};
+
+// The most applicants a groups audit takes in all (each pair with the
+// reference also within max_audit_applicants).
+inline constexpr int max_groups_applicants = 1000000;
+
+// Why the groups cannot be audited, as the command line says it: fewer than
+// two groups, a group without a name or named twice, a count negative, hires
+// above applicants, a group without applicants, too many applicants, nobody or
+// everybody hired (the tests are undefined), a reference that is not one of
+// the groups, alpha not strictly between 0 and 1. A fault of one group begins
+// "group 3 (name): ". An empty reference: the highest selection rate.
+std::optional<std::string> groups_refusal(const std::vector<group_counts> &groups,
+                                          const std::string &reference = "",
+                                          double alpha = 0.05);
+
+// Audits groups that groups_refusal() accepts. When `cancel` is given and set
+// (from any thread) the work stops and the result is marked cancelled.
+groups_audit audit_groups(const std::vector<group_counts> &groups,
+                          const std::string &reference = "", double alpha = 0.05,
+                          const std::atomic<bool> *cancel = nullptr);
+
+// Several events with groups: each event audited as above against the same
+// reference (by default the highest selection rate over all events together),
+// then each other group against the reference across the events where both
+// appear, as audit_events computes a pair's events (Mantel-Haenszel and the
+// common implied esize).
+struct group_event {
+  std::string name;
+  std::vector<group_counts> groups;
+};
+
+struct group_across_events {
+  std::string group;
+  events_audit pair; // the group as the minority, the reference as the majority
+};
+
+struct group_events_audit {
+  double alpha = 0.05;
+  std::string reference;
+  std::string reference_why;
+  std::vector<std::string> event_names;
+  std::vector<groups_audit> events;         // one per event, in order
+  std::vector<group_across_events> across; // every other group, in the order first seen
+  bool cancelled = false;
+};
+
+// Why the events cannot be audited: none given, an event refused by
+// groups_refusal (as "event 3 (2019): ..."), the reference absent from an
+// event, or nothing.
+std::optional<std::string> group_events_refusal(const std::vector<group_event> &events,
+                                                const std::string &reference = "",
+                                                double alpha = 0.05);
+
+group_events_audit audit_group_events(const std::vector<group_event> &events,
+                                      const std::string &reference = "", double alpha = 0.05,
+                                      const std::atomic<bool> *cancel = nullptr);
+
+// The command line's JSON documents and text pages (within 80 columns).
+std::string groups_json_text(const groups_audit &g, int indent);
+std::string group_events_json_text(const group_events_audit &e, int indent);
+std::string groups_page_text(const groups_audit &g);
+std::string group_events_page_text(const group_events_audit &e);
+
 // Planning: every rule's probability of flagging the minority, exactly, as the
 // applicant pool grows over a range of sizes, and the sizes at which each
 // reaches a target. Each row is the single problem of that size, its figures

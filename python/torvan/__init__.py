@@ -6,7 +6,8 @@ minority's when the `nhire` best of `ntot` applicants are hired top-down.
 local threads or on a Dask cluster. :func:`audit` looks back at what was
 hired: the usual adverse impact statistics of the counts and the effect size
 that top-down selection implies; :func:`audit_events` does so for several
-events and all of them together. :func:`plan` follows every rule's
+events and all of them together, and :func:`audit_groups` for several
+groups against a reference. :func:`plan` follows every rule's
 probability as the pool grows. The numbers come from the same C++
 library as the ``torvan`` command line, and agree with it to the last bit.
 """
@@ -14,6 +15,7 @@ library as the ``torvan`` command line, and agree with it to the last bit.
 from . import _torvan
 from ._audit import Audit, EventsAudit, audit, audit_events
 from ._distribution import Distribution, distribution
+from ._groups import GroupEventsAudit, GroupsAudit, audit_groups
 from ._grid import grid
 from ._plan import Plan, plan
 
@@ -23,5 +25,6 @@ methods = _torvan.methods
 #: Names accepted by the ``rule`` argument of :func:`plan`, as the JSON documents name the rules.
 flagging_rules = tuple(_torvan.flagging_rules)
 
-__all__ = ["Audit", "Distribution", "EventsAudit", "Plan", "audit", "audit_events", "distribution",
+__all__ = ["Audit", "Distribution", "EventsAudit", "GroupEventsAudit", "GroupsAudit", "Plan",
+           "audit", "audit_events", "audit_groups", "distribution",
            "flagging_rules", "grid", "methods", "plan"]

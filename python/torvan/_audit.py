@@ -140,8 +140,14 @@ def audit(n1, x, n0, y, alpha=0.05):
     return Audit(json.loads(text), page)
 
 
-def audit_events(events, alpha=0.05):
+def audit_events(events, alpha=0.05, reference=None):
     """Audit several events (years, sites, job groups) one by one and together.
+
+    A table with the columns ``event``, ``group``, ``applicants`` and
+    ``hires`` holds several groups in each event: it is audited as
+    ``torvan audit --events`` audits such a file (a :class:`GroupEventsAudit`,
+    against `reference`, by default the highest selection rate over all
+    events together).
 
     Parameters
     ----------
@@ -179,6 +185,9 @@ def audit_events(events, alpha=0.05):
     >>> e.table[["event", "impact_ratio", "fisher_exact.p_lower"]]
     """
     frame = events if isinstance(events, pd.DataFrame) else pd.DataFrame(events)
+    if "group" in frame.columns:
+        from ._groups import audit_group_events
+        return audit_group_events(frame, reference=reference, alpha=alpha)
     missing = [name for name in COUNTS if name not in frame.columns]
     if missing:
         raise ValueError(f"events lacks the columns {', '.join(missing)}")

@@ -13,8 +13,7 @@
 #include "interrupt.h"
 #include "torvan.h"
 
-namespace {
-
+// A JSON value as R holds it (also for groups.cpp).
 SEXP r_value(const nlohmann::ordered_json &j) {
   switch (j.type()) {
     case nlohmann::ordered_json::value_t::object:
@@ -48,8 +47,6 @@ SEXP r_value(const nlohmann::ordered_json &j) {
       return R_NilValue;
   }
 }
-
-} // namespace
 
 // One selection's audit, or list(error = why) when the counts are refused.
 // [[Rcpp::export(rng = false)]]

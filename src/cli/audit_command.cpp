@@ -6,6 +6,7 @@
 #include <cstring>
 
 #include "input/counts.h"
+#include "input/groups.h"
 #include "input/options.h"
 
 namespace {
@@ -18,6 +19,9 @@ struct audit_options {
   bool help = false;
   bool events = false;
   std::string events_file; // "-": standard input
+  bool groups = false;
+  std::string groups_file; // "-": standard input
+  std::string reference;   // empty: the highest selection rate
   std::vector<std::string> counts;
   std::string error;
 };
@@ -41,6 +45,14 @@ audit_options parse_audit_options(const std::vector<std::string> &args) {
         o.error = "--events needs a file name, or - for standard input";
       o.events = true;
       o.events_file = value;
+    } else if (option_value(args, i, "--groups", value, o.error, given)) {
+      if (o.error.empty() && value.empty())
+        o.error = "--groups needs a file name, or - for standard input";
+      o.groups = true;
+      o.groups_file = value;
+    } else if (option_value(args, i, "--reference", value, o.error, given)) {
+      if (o.error.empty() && value.empty()) o.error = "--reference needs a group's name";
+      o.reference = value;
     } else if (a.starts_with("--")) {
       o.error = "unknown option '" + a + "'";
     } else {
@@ -48,7 +60,14 @@ audit_options parse_audit_options(const std::vector<std::string> &args) {
     }
   }
   if (!o.error.empty() || o.help) return o;
-  if (o.events && !o.counts.empty()) o.error = counts_and_events_refusal("--events");
+  if (o.events && o.groups)
+    o.error = "give --groups or --events, not both";
+  else if (o.groups && !o.counts.empty())
+    o.error = counts_and_events_refusal("--groups");
+  else if (o.events && !o.counts.empty())
+    o.error = counts_and_events_refusal("--events");
+  else if (!o.reference.empty() && !o.groups && !o.events)
+    o.error = "--reference needs --groups, or --events with a group column";
   return o;
 }
 
@@ -80,9 +99,38 @@ bool read_whole(const std::string &name, std::string &text, std::string &error) 
   return !failed;
 }
 
+// The name a refusal puts before its line: the file, or nothing for standard input.
+std::string in_file(const std::string &name) {
+  return name == "-" ? "" : name + ": ";
+}
+
+int run_groups(const audit_options &o) {
+  std::string text, error;
+  if (!read_whole(o.groups_file, text, error)) return refuse(error);
+  const groups_reading r = groups_from_table(text, o.reference, o.alpha);
+  if (!r.error.empty()) return refuse(in_file(o.groups_file) + r.error);
+  const groups_audit g = audit_groups(r.groups, o.reference, o.alpha);
+  put(o.json ? groups_json_text(g, 2) + "\n" : groups_page_text(g));
+  return ok;
+}
+
+int run_group_events(const audit_options &o, const table_reading &t) {
+  const group_events_reading r = group_events_from_table(t, o.reference, o.alpha);
+  if (!r.error.empty()) return refuse(in_file(o.events_file) + r.error);
+  const group_events_audit e = audit_group_events(r.events, o.reference, o.alpha);
+  put(o.json ? group_events_json_text(e, 2) + "\n" : group_events_page_text(e));
+  return ok;
+}
+
 int run_events(const audit_options &o) {
   std::string text, error;
   if (!read_whole(o.events_file, text, error)) return refuse(error);
+  if (const table_reading t = read_table(text);
+      t.error.empty() && header_line(t) == group_events_header)
+    return run_group_events(o, t);
+  if (!o.reference.empty())
+    return refuse(in_file(o.events_file) + "--reference needs the header " +
+                  std::string(group_events_header));
   const events_reading r = events_from_csv(text, o.alpha);
   if (!r.error.empty()) return refuse((o.events_file == "-" ? "" : o.events_file + ": ") + r.error);
   const events_audit e = audit_events(r.events, o.alpha);
@@ -112,7 +160,7 @@ int run_audit(const std::vector<std::string> &args) {
   if (o.help)
     put(audit_usage());
   else
-    status = o.events ? run_events(o) : run_counts(o);
+    status = o.groups ? run_groups(o) : o.events ? run_events(o) : run_counts(o);
   if (std::fflush(stdout) != 0 || std::ferror(stdout)) {
     const std::string line =
         std::string("torvan audit: could not write the output: ") + std::strerror(errno) + "\n";
@@ -126,6 +174,8 @@ std::string audit_usage() {
   return R"(Usage: torvan audit [--alpha A] [--format text|json] N1 X N0 Y
        torvan audit [--alpha A] [--format text|json] < counts
        torvan audit [--alpha A] [--format text|json] --events FILE|-
+       torvan audit [--alpha A] [--format text|json] [--reference NAME]
+                    --groups FILE|-
        torvan audit --help
 
 Audits an observed selection: N1 minority applicants of whom X were hired,
@@ -156,19 +206,36 @@ Options:
                    then one event per line. Each event is audited, then
                    all together: the Mantel-Haenszel common odds ratio,
                    the Cochran-Mantel-Haenszel test without continuity
-                   correction, and the common implied effect size
+                   correction, and the common implied effect size. With
+                   the header event,group,applicants,hires: several
+                   groups in each event, audited as --groups, then each
+                   group against the reference across the events
+  --groups FILE    several groups, - for standard input: CSV or TSV with
+                   the header group,applicants,hires, one group a row.
+                   Each group against the reference: its rate, impact
+                   ratio, four-fifths rule, shortfall at the pooled rate
+                   and the two-group audit of the pair, with Holm-adjusted
+                   p-values across the comparisons; then Pearson's
+                   chi-square and the exact Freeman-Halton test of equal
+                   rates in all groups (not computed, and said so, when
+                   it would take more than a few seconds)
+  --reference NAME the group the others are compared with (default: the
+                   highest selection rate; ties: the larger group)
   --help           show this text
 
 Examples:
   torvan audit 50 5 150 30
   echo "50 5 150 30" | torvan audit --format json
   torvan audit --alpha 0.01 --events hires.csv
+  torvan audit --groups groups.csv --reference White
 
 Exit status:
   0  audited
   2  counts that make no sense (negative, X > N1, Y > N0, not whole
-     numbers, no applicant, more than 100000), a bad events file (the
-     message gives its line), or a bad option
+     numbers, no applicant, more than 100000), a bad events or groups
+     file (the message gives its line; for groups also a group named
+     twice, fewer than two, nobody or everybody hired, an unknown
+     reference), or a bad option
   4  the output could not be written
 )";
 }

@@ -355,13 +355,19 @@ std::string events_page(const events_audit &e) {
     pg.last_why.clear();
     audit_part(pg, e.audits[i]);
   }
+  return pg.text + "\n" + events_together_page(e);
+}
+
+std::string events_together_page(const events_audit &e) {
+  const std::string count = std::to_string(e.events.size());
+  page pg;
   const totals t = totals_of(e.events);
   const auto rate = [](std::int64_t hired, std::int64_t applicants) {
     return applicants > 0
                ? maybe<double>{static_cast<double>(hired) / static_cast<double>(applicants), ""}
                : maybe<double>{std::nullopt, "no event has applicants of this group"};
   };
-  pg.add(e.events.size() == 1 ? "\nThe event's totals\n\n" : "\nAll " + events + " together\n\n");
+  pg.add(e.events.size() == 1 ? "The event's totals\n\n" : "All " + count + " events together\n\n");
   pg.last_why.clear();
   counts_table(pg, t, rate(t.x, t.n1), rate(t.y, t.n0),
                static_cast<double>(t.x + t.y) / static_cast<double>(t.n1 + t.n0));
@@ -380,6 +386,16 @@ std::string events_page(const events_audit &e) {
          (e.events_informative == 1 ? " event" : " events") + " whose outcome depends on it\n");
   esize_lines(pg, e.common, e.alpha, "exact interval (total hires)");
   return pg.text;
+}
+
+std::string audit_part_page(const selection_audit &a) {
+  page pg;
+  audit_part(pg, a);
+  return pg.text;
+}
+
+nlohmann::ordered_json audit_body_json(const selection_audit &a) {
+  return body(a);
 }
 
 std::string audit_json_text(const selection_audit &a, int indent) {
