@@ -16,8 +16,8 @@ cd "$(dirname "$0")/.."
 group_packages() {
   case "$1" in
     program)
-      echo "for the program: a compiler, CMake, GSL's integrators and special functions, JSON, the HTTP library of torvan serve"
-      echo cmake make g++ pkg-config libgsl-dev nlohmann-json3-dev libcpp-httplib-dev ;;
+      echo "for the program: a compiler, CMake, GSL's integrators and special functions, JSON, the HTTP library of torvan serve, Eigen for torvan design"
+      echo cmake make g++ pkg-config libgsl-dev nlohmann-json3-dev libcpp-httplib-dev libeigen3-dev ;;
     tests)
       echo "for the tests: GoogleTest, Google Benchmark, an SVG renderer that checks the charts, groff for the manual page"
       echo libgtest-dev libbenchmark-dev librsvg2-bin groff-base ;;
