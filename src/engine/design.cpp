@@ -269,6 +269,8 @@ design_result solve_design(const design_options &opt) {
     res.compared.push_back(eval.point(Eigen::Map<const Eigen::VectorXd>(w.data(), w.size())));
     res.compared.back().name = c.name;
   }
+  if (!opt.max_risk && !opt.min_impact_ratio)
+    res.chosen_reason = "none asked for: neither max_risk nor min_impact_ratio was given";
   if (!res.error.empty() || (!opt.max_risk && !opt.min_impact_ratio)) return res;
 
   const design_point &first = res.front.front(), &last = res.front.back();
