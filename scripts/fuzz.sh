@@ -14,14 +14,14 @@ if ! command -v clang++ >/dev/null; then
 fi
 cmake -S . -B build-fuzz -DCMAKE_CXX_COMPILER=clang++ -DCMAKE_BUILD_TYPE=RelWithDebInfo \
   -DTORVAN_FUZZ=ON -DBUILD_TESTING=OFF >/dev/null
-cmake --build build-fuzz --target reader_fuzz columns_fuzz -j "$(nproc)" >&2
+cmake --build build-fuzz --target reader_fuzz columns_fuzz table_fuzz -j "$(nproc)" >&2
 
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
-mkdir -p build-fuzz/artifacts "$work/reader" "$work/columns"
+mkdir -p build-fuzz/artifacts "$work/reader" "$work/columns" "$work/table"
 cp tests/data/reader/*.in "$work/reader/" # the field renderings start from nothing
 
-for target in reader columns; do
+for target in reader columns table; do
   if ! "build-fuzz/tests/fuzz/${target}_fuzz" -max_total_time="$seconds" -timeout=10 \
     -artifact_prefix="$PWD/build-fuzz/artifacts/$target-" "$work/$target" 2>"$work/log"; then
     cat "$work/log" >&2

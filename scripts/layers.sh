@@ -13,7 +13,8 @@ allowed() { # folder -> project folders its files may include
     model) echo "model" ;;
     engine) echo "model engine torvan.h" ;;
     report) echo "model engine report torvan.h" ;;
-    cli) echo "model engine report cli torvan.h" ;;
+    input) echo "model engine report input torvan.h" ;;
+    cli) echo "model engine report input cli torvan.h" ;;
     torvan.h) echo "" ;;
     bindings) echo "torvan.h" ;;
   esac
@@ -32,7 +33,7 @@ check() { # file layer
   done < <(grep -ho '^[[:space:]]*#[[:space:]]*include[[:space:]]*"[^"]*"' "$file" | sed 's/.*"\(.*\)"/\1/')
 }
 
-for layer in model engine report cli; do
+for layer in model engine report input cli; do
   while IFS= read -r f; do check "$f" "$layer"; done < <(find "src/$layer" -name '*.h' -o -name '*.cpp' | sort)
 done
 check src/torvan.h torvan.h

@@ -1,9 +1,12 @@
 // Reading the counts and the events from text.
 #include "cli/counts.h"
 
+#include "input/table.h"
+
 #include <algorithm>
 #include <charconv>
 #include <climits>
+#include <cmath>
 
 namespace {
 
@@ -65,39 +68,21 @@ std::vector<std::string_view> free_form_tokens(std::string_view text) {
   return tokens;
 }
 
-// The fields of one CSV line, or why it has none.
-std::string csv_fields(std::string_view line, std::vector<std::string> &fields) {
-  fields.clear();
-  std::size_t at = 0;
-  for (;;) {
-    std::string field;
-    const std::size_t start = at;
-    while (at < line.size() && is_blank(line[at]))
-      ++at;
-    if (at < line.size() && line[at] == '"') {
-      for (++at;; ++at) {
-        if (at >= line.size()) return "a quoted field has no closing quote";
-        if (line[at] != '"') {
-          field += line[at];
-        } else if (at + 1 < line.size() && line[at + 1] == '"') {
-          field += '"';
-          ++at;
-        } else {
-          break;
-        }
-      }
-      ++at;
-      while (at < line.size() && is_blank(line[at]))
-        ++at;
-      if (at < line.size() && line[at] != ',') return "a quoted field goes on after its quote";
-    } else {
-      at = std::min(line.find(',', start), line.size());
-      field = trimmed(line.substr(start, at - start));
-    }
-    fields.push_back(field);
-    if (at >= line.size()) return "";
-    ++at; // the comma
+// A count cell of an events row: as count_cell reads it, or a negative whole
+// number for audit_refusal to name; otherwise why it is not a count.
+std::string count_from_cell(const std::string &cell, const char *name, int &out) {
+  if (const auto c = count_cell(cell)) {
+    out = *c;
+    return "";
   }
+  const auto v = number_cell(cell);
+  if (v && *v < 0 && *v >= INT_MIN && std::floor(*v) == *v) {
+    out = static_cast<int>(*v);
+    return "";
+  }
+  if (v && std::floor(*v) == *v)
+    return std::string(name) + " = " + shown_cell(cell) + " is beyond the range of a count";
+  return std::string(name) + " must be a whole number, not '" + shown_cell(cell) + "'";
 }
 
 } // namespace
@@ -146,40 +131,35 @@ counts_reading read_counts(std::FILE *in, double alpha) {
 }
 
 events_reading events_from_csv(std::string_view text, double alpha) {
-  if (text.starts_with("\xEF\xBB\xBF")) text.remove_prefix(3);
-  events_reading r;
-  bool header_seen = false;
-  std::vector<std::string> fields;
-  int number = 0;
-  for (std::size_t at = 0; at < text.size();) {
-    const std::size_t end = std::min(text.find('\n', at), text.size());
-    std::string_view line = text.substr(at, end - at);
-    at = end + 1;
-    ++number;
-    if (line.ends_with('\r')) line.remove_suffix(1);
-    if (trimmed(line).empty()) continue;
-    const std::string where = "line " + std::to_string(number) + ": ";
-    if (const std::string why = csv_fields(line, fields); !why.empty()) return {{}, where + why};
-    if (!header_seen) {
-      std::string header;
-      for (const std::string &f : fields)
-        header += (header.empty() ? "" : ",") + f;
-      if (header != events_header)
-        return {{}, where + "the header must be " + std::string(events_header)};
-      header_seen = true;
-      continue;
-    }
-    if (fields.size() != 5)
-      return {{}, where + std::to_string(fields.size()) + " fields where the header has 5"};
-    const counts_reading c =
-        counts_from_fields({fields[1], fields[2], fields[3], fields[4]}, alpha);
-    if (!c.error.empty()) return {{}, where + c.error};
-    r.events.push_back({fields[0], c.counts});
+  const table_reading t = read_table(text);
+  if (!t.error.empty()) {
+    if (t.header.empty() && t.error.starts_with("the table is empty"))
+      return {{},
+              "the events file is empty: its first line must be the header " +
+                  std::string(events_header)};
+    return {{}, t.error};
   }
-  if (!header_seen)
+  std::string header;
+  for (const std::string &f : t.header)
+    header += (header.empty() ? "" : ",") + f;
+  if (header != events_header)
     return {{},
-            "the events file is empty: its first line must be the header " +
-                std::string(events_header)};
+            "line " + std::to_string(t.header_line) + ": the header must be " +
+                std::string(events_header) + ", not '" + shown_cell(header) + "'"};
+  events_reading r;
+  for (std::size_t i = 0; i < t.rows.size(); ++i) {
+    const auto &row = t.rows[i];
+    const std::string where = "line " + std::to_string(t.lines[i]) + ": ";
+    counts_reading c;
+    int *const targets[] = {&c.counts.minority_applicants, &c.counts.minority_hires,
+                            &c.counts.majority_applicants, &c.counts.majority_hires};
+    for (std::size_t k = 0; k < 4 && c.error.empty(); ++k)
+      c.error = count_from_cell(row[k + 1], count_names[k], *targets[k]);
+    if (c.error.empty())
+      if (const auto why = audit_refusal(c.counts, alpha)) c.error = *why;
+    if (!c.error.empty()) return {{}, where + c.error};
+    r.events.push_back({row[0], c.counts});
+  }
   if (r.events.empty()) return {{}, "the events file has its header but no events"};
   return r;
 }

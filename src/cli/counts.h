@@ -46,8 +46,7 @@ struct events_reading {
   std::string error; // "line N: ..." for a bad row; then no events
 };
 
-// An events file: the header line (events_header), then one event per line,
-// its name and its four counts. Blank lines are skipped, CR LF line ends and
-// a leading byte-order mark accepted, and a field may be quoted as in RFC
-// 4180 ("a, b" and "" for a quote) within its line.
+// An events file: the header line (events_header), then one event per row,
+// its name and its four counts, read as input/table reads a spreadsheet's
+// table (CSV or TSV, any line ending, RFC 4180 quotes, empty rows skipped).
 events_reading events_from_csv(std::string_view text, double alpha);

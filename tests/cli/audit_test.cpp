@@ -79,20 +79,49 @@ TEST(AuditCli, RefusesABadEventsFileByLine) {
   } cases[] = {
       {"", "the events file is empty: its first line must be the header " + header},
       {header, "the events file has its header but no events\n"},
-      {"event,n1,x,n0,y\n2023,5,2,5,3\n", "line 1: the header must be " + header},
+      {"event,n1,x,n0,y\n2023,5,2,5,3\n", "line 1: the header must be " +
+                                              header.substr(0, header.size() - 1) +
+                                              ", not 'event,n1,x,n0,y'\n"},
       {header + "2023,5,2,5,3\n2024,5,2,5\n", "line 3: 4 fields where the header has 5\n"},
       {header + "2023,5,2,5,3\n\n2024,5,7,5,3\n",
        "line 4: minority_hires = 7 is more than minority_applicants = 5\n"},
       {header + "2023,5,2,-5,3\n", "line 2: majority_applicants = -5 is negative\n"},
       {header + "2023,5,two,5,3\r\n", "line 2: minority_hires must be a whole number, not 'two'\n"},
-      {header + "\"2023,5,2,5,3\n", "line 2: a quoted field has no closing quote\n"},
-      {header + "\"20\"23,5,2,5,3\n", "line 2: a quoted field goes on after its quote\n"},
+      {header + "\"2023,5,2,5,3\n", "line 2: a quoted field opened here has no closing quote\n"},
+      {header + "\"20\"23,5,2,5,3\n",
+       "line 2: a quoted field goes on after its closing quote (a quote inside a quoted field is "
+       "written twice: \"\")\n"},
+      {header + "2023,5.5,2,5,3\n",
+       "line 2: minority_applicants must be a whole number, not '5.5'\n"},
+      {header + "2023,\xEF\xBB\xBF"
+                "5,2,5,3\n",
+       "line 2: minority_applicants must be a whole number, not '\\u{FEFF}5'\n"},
   };
   for (const auto &c : cases) {
     const run_result r = run_torvan(c.csv, "audit --events -");
     EXPECT_EQ(r.status, 2) << c.csv;
     EXPECT_EQ(r.err, "torvan audit: " + c.message) << c.csv;
     EXPECT_EQ(r.out, "") << c.csv;
+  }
+}
+
+// Events as spreadsheets save them or as cells are pasted read like the
+// plain file.
+TEST(AuditCli, EventsFromSpreadsheetsReadAsThePlainFile) {
+  const std::string plain = header + "2023,50,5,150,30\n\"Site \"\"B\"\", 2024\",40,8,60,20\n";
+  const run_result expected = run_torvan(plain, "audit --format json --events -");
+  ASSERT_EQ(expected.status, 0) << expected.err;
+  const std::string tsv_header =
+      "event\tminority_applicants\tminority_hires\tmajority_applicants\tmajority_hires\n";
+  const std::string variants[] = {
+      tsv_header + "2023\t50\t5\t150\t30\nSite \"B\", 2024\t40\t8\t60\t20\n",
+      header + "2023,50,5,150,30,,\n,,,,\n\"Site \"\"B\"\", 2024\",40,8,60,20\n,,,,\n",
+      "\xEF\xBB\xBF" + header + "2023,50.0,5,150,30\r\"Site \"\"B\"\", 2024\",40,8,60,20\r",
+  };
+  for (const std::string &csv : variants) {
+    const run_result r = run_torvan(csv, "audit --format json --events -");
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.out, expected.out) << csv;
   }
 }
 
