@@ -2,6 +2,7 @@
 #include "report/design.h"
 
 #include <algorithm>
+#include <sstream>
 
 #include "report/export.h"
 #include "report/page.h"
@@ -28,6 +29,20 @@ std::string quoted(const std::string &s) {
   for (char c : s)
     out += c == '"' ? std::string("\"\"") : std::string(1, c);
   return out + "\"";
+}
+
+// The words of text in lines of at most `width` columns.
+std::string wrapped(const std::string &text, std::size_t width) {
+  std::istringstream words(text);
+  std::string out, line, word;
+  while (words >> word) {
+    if (!line.empty() && line.size() + 1 + word.size() > width) {
+      out += line + '\n';
+      line.clear();
+    }
+    line += (line.empty() ? "" : " ") + word;
+  }
+  return out + line + '\n';
 }
 
 const char *matrix_name(design_matrix m) {
@@ -59,14 +74,14 @@ std::string heading(const design_options &opt, const design_result &r) {
 
 // validity, esize, population impact ratio, then the six rules.
 std::string figures_heading(const std::string &first) {
-  std::string out = left(first, 10) + right("validity", 9) + right("esize", 9) + right("pop.IR", 8);
+  std::string out = left(first, 12) + right("validity", 9) + right("esize", 9) + right("pop.IR", 8);
   for (const std::string &rule : flagging_rules())
     out += right(rule_abbreviation(rule), 7);
   return out + "\n";
 }
 
 std::string figures_line(const std::string &first, const design_point &pt) {
-  std::string out = left(first, 10) + right(printed("%.4f", pt.validity), 9) +
+  std::string out = left(first, 12) + right(printed("%.4f", pt.validity), 9) +
                     right(printed("%.4f", pt.esize), 9) +
                     right(printed("%.4f", pt.population_impact_ratio), 8);
   for (const std::string &rule : flagging_rules())
@@ -81,12 +96,12 @@ std::string weights_part(const design_options &opt, const std::vector<design_poi
   std::string out;
   for (std::size_t from = 0; from < opt.predictors.size(); from += per_block) {
     const std::size_t to = std::min(opt.predictors.size(), from + per_block);
-    out += "\nweights   ";
+    out += "\nweights     ";
     for (std::size_t i = from; i < to; ++i)
       out += right(cell_name(opt.predictors[i].name, width - 1), width);
     out += "\n";
     for (std::size_t j = 0; j < pts.size(); ++j) {
-      out += left(labels[j], 10);
+      out += left(labels[j], 12);
       for (std::size_t i = from; i < to; ++i)
         out += right(printed("%.4f", pts[j].weights[i]), width);
       out += "\n";
@@ -99,7 +114,7 @@ std::string points_part(const design_options &opt, const std::vector<design_poin
                         bool front) {
   std::vector<std::string> labels;
   for (std::size_t j = 0; j < pts.size(); ++j)
-    labels.push_back(front ? std::to_string(j + 1) : cell_name(pts[j].name, 9));
+    labels.push_back(front ? std::to_string(j + 1) : cell_name(pts[j].name, 11));
   std::string out = figures_heading(front ? "point" : "composite");
   for (std::size_t j = 0; j < pts.size(); ++j)
     out += figures_line(labels[j], pts[j]);
@@ -177,7 +192,7 @@ std::string design_page(const design_options &opt, const design_result &r) {
   if (!r.compared.empty()) out += "\nCompared:\n\n" + points_part(opt, r.compared, false);
   out += legend();
   if (opt.max_risk || opt.min_impact_ratio) {
-    out += "\nChosen: " + r.chosen_reason + "\n";
+    out += "\n" + wrapped("Chosen: " + r.chosen_reason, 80);
     if (r.chosen) out += "\n" + points_part(opt, {*r.chosen}, false);
   }
   return out;

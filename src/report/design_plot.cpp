@@ -42,8 +42,8 @@ std::string subtitle(const design_options &opt, const design_result &r) {
                   std::to_string(r.selection.nhire) + " hired, ";
   s += r.solve.minority >= 0 ? std::to_string(r.solve.minority) + " of them minority"
                              : "minority proportion " + shortest(r.minority_share);
-  return s + "; " + (opt.matrix == design_matrix::within ? "within" : "overall") +
-         "-group correlations, " +
+  return s + "; " + (opt.matrix == design_matrix::within ? "within-group" : "overall") +
+         " correlations, " +
          (opt.weights == design_weights::nonnegative ? "non-negative" : "free") + " weights";
 }
 
