@@ -55,9 +55,10 @@ const char *weights_name(design_weights w) {
 
 std::string heading(const design_options &opt, const design_result &r) {
   std::string out =
-      "Predictors (" + std::string(matrix_name(opt.matrix)) + "-group correlations, " +
-      (opt.weights == design_weights::nonnegative ? "non-negative" : "free") + " weights):\n" +
-      "  " + left("name", 24) + right("validity", 10) + right("esize", 10) + "\n";
+      "Predictors (" +
+      std::string(opt.matrix == design_matrix::within ? "within-group" : "overall") +
+      " correlations, " + (opt.weights == design_weights::nonnegative ? "non-negative" : "free") +
+      " weights):\n" + "  " + left("name", 24) + right("validity", 10) + right("esize", 10) + "\n";
   for (const design_predictor &p : opt.predictors)
     out += "  " + left(cell_name(p.name, 23), 24) + right(printed("%.4f", p.validity), 10) +
            right(printed("%.4f", p.esize), 10) + "\n";
