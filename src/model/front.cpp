@@ -102,22 +102,28 @@ void composite_front::visit_supports(const predictor_set &p) {
       }
       const double n2 = G > 0.0 ? A - B * B / G : 0.0;
       if (size >= 2 && n2 > parallel * A) {
-        // Weight i at angle phi (t = sqrt(G) cos phi, phi in [0, pi]) is
-        // P_i sin phi + Q_i cos phi: non-negative on the half circle centred
-        // at atan2(P_i, Q_i). Half circles of one angle's range meet in one arc.
+        // Weight i at angle phi (t = sqrt(G) cos phi) is P_i sin phi + Q_i cos phi:
+        // non-negative on the half circle centred at atan2(P_i, Q_i). Half
+        // circles meet a range of at most pi in one arc. phi in [0, pi] is the
+        // free maximum at t; two predictors' slice of the sphere is two points,
+        // so there the other one, phi in [pi, 2 pi], is a candidate too.
         const double n = std::sqrt(n2), root_g = std::sqrt(G);
         constexpr double pi = std::numbers::pi;
-        double lo = 0.0, hi = pi;
-        for (int i = 0; i < size && lo <= hi; ++i) {
-          const double P = (x(i) - B / G * y(i)) / n, Q = y(i) / root_g;
-          if (P == 0.0 && Q == 0.0) continue;
-          double centre = std::atan2(P, Q);
-          centre += 2.0 * pi * std::round(((lo + hi) / 2.0 - centre) / (2.0 * pi));
-          lo = std::max(lo, centre - pi / 2.0);
-          hi = std::min(hi, centre + pi / 2.0);
+        for (int branch = 0; branch < (size == 2 ? 2 : 1); ++branch) {
+          double lo = branch * pi, hi = lo + pi;
+          for (int i = 0; i < size && lo <= hi; ++i) {
+            const double P = (x(i) - B / G * y(i)) / n, Q = y(i) / root_g;
+            if (P == 0.0 && Q == 0.0) continue;
+            double centre = std::atan2(P, Q);
+            centre += 2.0 * pi * std::round(((lo + hi) / 2.0 - centre) / (2.0 * pi));
+            lo = std::max(lo, centre - pi / 2.0);
+            hi = std::min(hi, centre + pi / 2.0);
+          }
+          if (lo > hi) continue;
+          const double a = root_g * std::cos(lo), b = root_g * std::cos(hi);
+          supports_.push_back(
+              {mask, std::min(a, b), std::max(a, b), B / G, branch == 0 ? n : -n, G});
         }
-        if (lo <= hi)
-          supports_.push_back({mask, root_g * std::cos(hi), root_g * std::cos(lo), B / G, n, G});
       }
       self(self, j + 1, size, A, B, G);
       w.members.pop_back();
@@ -127,7 +133,7 @@ void composite_front::visit_supports(const predictor_set &p) {
   visit(visit, 0, 0, 0.0, 0.0, 0.0);
 }
 
-Eigen::VectorXd composite_front::weights_on(std::uint32_t members, double t) const {
+Eigen::VectorXd composite_front::weights_on(std::uint32_t members, double t, bool lower) const {
   const int k = static_cast<int>(p_.r.size());
   std::vector<int> idx;
   for (int i = 0; i < k; ++i)
@@ -145,7 +151,7 @@ Eigen::VectorXd composite_front::weights_on(std::uint32_t members, double t) con
   const Eigen::VectorXd x = llt.solve(r), y = llt.solve(g);
   const double A = r.dot(x), B = r.dot(y), G = g.dot(y);
   const double n = std::sqrt(A - B * B / G);
-  const double along = std::sqrt(std::max(0.0, 1.0 - t * t / G)) / n;
+  const double along = (lower ? -1.0 : 1.0) * std::sqrt(std::max(0.0, 1.0 - t * t / G)) / n;
   const Eigen::VectorXd v = along * x + (t / G - along * B / G) * y;
   Eigen::VectorXd w = Eigen::VectorXd::Zero(k);
   for (int i = 0; i < m; ++i)
@@ -157,7 +163,7 @@ std::optional<Eigen::VectorXd> composite_front::at(double t) const {
   const int k = static_cast<int>(p_.r.size());
   if (!nonnegative_) {
     if (least_adverse_ == most_valid_) return std::nullopt;
-    return weights_on((k == 32 ? 0u : (1u << k)) - 1u, t);
+    return weights_on((1u << k) - 1u, t, false);
   }
   double best = -std::numeric_limits<double>::infinity();
   std::optional<Eigen::VectorXd> out;
@@ -175,6 +181,6 @@ std::optional<Eigen::VectorXd> composite_front::at(double t) const {
       chosen = &s;
     }
   }
-  if (chosen != nullptr) out = weights_on(chosen->members, t);
+  if (chosen != nullptr) out = weights_on(chosen->members, t, chosen->n < 0.0);
   return out;
 }

@@ -17,7 +17,8 @@
 //
 // Non-negative weights: the optimum on its support S is the free optimum of
 // the predictors in S (a local maximum inside the face is a critical point of
-// a linear function on a sphere's slice, hence its maximum). Every support of
+// a linear function on a sphere's slice, hence its maximum; a pair's slice is
+// two points, and both are candidates). Every support of
 // two or more predictors is visited once, its Cholesky factor grown by one
 // row from its parent's; each keeps the range of t over which its free
 // optimum has no negative weight (the weights are a sin + b cos of one angle,
@@ -61,13 +62,14 @@ public:
 private:
   // A support's free optimum at t: validity t B / G + n sqrt(1 - t^2 / G),
   // with A = r'R^-1 r, B = r'R^-1 g, G = g'R^-1 g over the support and
-  // n = sqrt(A - B^2 / G); non-negative for t in [lo, hi].
+  // n = sqrt(A - B^2 / G) (-n: the other point of a pair's slice);
+  // non-negative for t in [lo, hi].
   struct support {
     std::uint32_t members;
     double lo, hi, b_over_g, n, g;
   };
   void visit_supports(const predictor_set &p);
-  Eigen::VectorXd weights_on(std::uint32_t members, double t) const;
+  Eigen::VectorXd weights_on(std::uint32_t members, double t, bool lower) const;
 
   predictor_set p_;
   bool nonnegative_;
