@@ -49,6 +49,8 @@ std::optional<std::string> read_predictors(std::string_view text,
     const auto &row = t.rows[i];
     design_predictor p{row[0], 0.0, 0.0};
     if (p.name.empty()) return line(t.lines[i]) + "a predictor needs a name";
+    if (std::any_of(out.begin(), out.end(), [&](auto &q) { return q.name == p.name; }))
+      return line(t.lines[i]) + "predictor '" + shown_cell(p.name) + "' appears twice";
     if (auto why = number(row[1], "the validity of " + p.name, t.lines[i], p.validity)) return why;
     if (auto why =
             number(row[2], std::string(d ? "d" : "esize") + " of " + p.name, t.lines[i], p.esize))
