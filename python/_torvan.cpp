@@ -278,6 +278,7 @@ computed from_state(const py::dict &d) {
 
 void bind_audit(py::module_ &m); // _audit.cpp
 void bind_plan(py::module_ &m);  // _plan.cpp
+void bind_design(py::module_ &m); // _design.cpp
 
 PYBIND11_MODULE(_torvan, m) {
   m.doc() = "The TORVAN library's public interface, as the torvan package uses it.";
@@ -367,4 +368,5 @@ PYBIND11_MODULE(_torvan, m) {
 
   bind_audit(m);
   bind_plan(m);
+  bind_design(m);
 }

@@ -13,6 +13,7 @@ library as the ``torvan`` command line, and agree with it to the last bit.
 
 from . import _torvan
 from ._audit import Audit, EventsAudit, audit, audit_events
+from ._design import Design, design
 from ._distribution import Distribution, distribution
 from ._grid import grid
 from ._plan import Plan, plan
@@ -23,5 +24,5 @@ methods = _torvan.methods
 #: Names accepted by the ``rule`` argument of :func:`plan`, as the JSON documents name the rules.
 flagging_rules = tuple(_torvan.flagging_rules)
 
-__all__ = ["Audit", "Distribution", "EventsAudit", "Plan", "audit", "audit_events", "distribution",
-           "flagging_rules", "grid", "methods", "plan"]
+__all__ = ["Audit", "Design", "Distribution", "EventsAudit", "Plan", "audit", "audit_events", "design",
+           "distribution", "flagging_rules", "grid", "methods", "plan"]
