@@ -1,5 +1,10 @@
 // torvan design: the exact front of composites and every rule's exact
 // probability of flagging the minority at each of its points.
+// Eigen 3.4's triangular and self-adjoint matrix-vector products trip GCC
+// 12's -Wmaybe-uninitialized when optimized without NDEBUG (a false positive
+// inside Eigen); the state must be set before Eigen's headers are read.
+#pragma GCC diagnostic ignored "-Wmaybe-uninitialized"
+
 #include "engine/design.h"
 
 #include <algorithm>
