@@ -45,10 +45,9 @@ Rcpp::List point_columns(const design_options &opt, const std::vector<design_poi
       weight[k][i] = p.weights[k];
   }
   Rcpp::List out = Rcpp::List::create(
-      Rcpp::Named("name") = name, Rcpp::Named("validity") = validity,
-      Rcpp::Named("esize") = esize, Rcpp::Named("population_impact_ratio") = ratio,
-      Rcpp::Named("population_ai") = ai, Rcpp::Named("p_undefined") = undefined,
-      Rcpp::Named("p_above_1_25") = above);
+      Rcpp::Named("name") = name, Rcpp::Named("validity") = validity, Rcpp::Named("esize") = esize,
+      Rcpp::Named("population_impact_ratio") = ratio, Rcpp::Named("population_ai") = ai,
+      Rcpp::Named("p_undefined") = undefined, Rcpp::Named("p_above_1_25") = above);
   for (std::size_t k = 0; k < rules.size(); ++k)
     out[rules[k]] = rule_p[k];
   for (std::size_t k = 0; k < weight.size(); ++k)
@@ -100,16 +99,16 @@ Rcpp::List design_points(Rcpp::CharacterVector names, Rcpp::NumericVector validi
   for (R_xlen_t i = 0; i < compare_names.size(); ++i)
     o.compare.push_back({Rcpp::as<std::string>(compare_names[i]),
                          Rcpp::as<std::vector<double>>(compare_weights[i])});
-  o.threads = threads > 0 ? threads
-                          : static_cast<int>(std::max(1u, std::thread::hardware_concurrency()));
+  o.threads =
+      threads > 0 ? threads : static_cast<int>(std::max(1u, std::thread::hardware_concurrency()));
   if (const auto why = design_refusal(o)) return refused(*why);
   const design_result r = solve_design(o);
   if (!r.error.empty()) return refused(r.error);
-  Rcpp::List out = Rcpp::List::create(
-      Rcpp::Named("front") = point_columns(o, r.front),
-      Rcpp::Named("compared") = point_columns(o, r.compared),
-      Rcpp::Named("chosen_reason") = r.chosen_reason,
-      Rcpp::Named("json") = design_json_text(o, r, {o.threads, 0.0}, -1));
+  Rcpp::List out =
+      Rcpp::List::create(Rcpp::Named("front") = point_columns(o, r.front),
+                         Rcpp::Named("compared") = point_columns(o, r.compared),
+                         Rcpp::Named("chosen_reason") = r.chosen_reason,
+                         Rcpp::Named("json") = design_json_text(o, r, {o.threads, 0.0}, -1));
   if (r.chosen) out["chosen"] = point_columns(o, {*r.chosen});
   return out;
 }
