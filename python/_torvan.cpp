@@ -280,6 +280,7 @@ computed from_state(const py::dict &d) {
 } // namespace
 
 void bind_audit(py::module_ &m);  // _audit.cpp
+void bind_design(py::module_ &m); // _design.cpp
 void bind_groups(py::module_ &m); // _groups.cpp
 void bind_plan(py::module_ &m);   // _plan.cpp
 
@@ -372,4 +373,5 @@ PYBIND11_MODULE(_torvan, m) {
   bind_audit(m);
   bind_groups(m);
   bind_plan(m);
+  bind_design(m);
 }

@@ -6,8 +6,8 @@ Everything comes from Debian's packages and nothing is downloaded:
 
     /usr/bin/python3 -m pip install --no-build-isolation ./python
 
-needs g++ (C++20), pybind11-dev, libgsl-dev, nlohmann-json3-dev and
-pkg-config, and numpy and pandas where the package is installed.
+needs g++ (C++20), pybind11-dev, libgsl-dev, nlohmann-json3-dev, libeigen3-dev
+and pkg-config, and numpy and pandas where the package is installed.
 """
 
 import pathlib
@@ -32,9 +32,18 @@ def gsl_flags(which):
     raise SystemExit("GSL not found: install libgsl-dev (and pkg-config)")
 
 
+def eigen_dirs():
+    """Eigen's headers (torvan design's linear algebra), from pkg-config eigen3."""
+    try:
+        flags = shlex.split(subprocess.check_output(["pkg-config", "--cflags", "eigen3"], text=True))
+        return [f[2:] for f in flags if f.startswith("-I")]
+    except (OSError, subprocess.CalledProcessError):
+        return ["/usr/include/eigen3"]
+
+
 def include_dirs():
-    """The library's header, and pybind11's when it is not a system header."""
-    dirs = ["../src"]
+    """The library's header, Eigen's, and pybind11's when it is not a system header."""
+    dirs = ["../src", *eigen_dirs()]
     try:
         import pybind11
         dirs.append(pybind11.get_include())
@@ -44,7 +53,7 @@ def include_dirs():
 
 
 # setuptools takes paths relative to this folder only.
-sources = ["_torvan.cpp", "_audit.cpp"]
+sources = sorted(p.name for p in HERE.glob("_*.cpp"))  # the bindings, each file one part
 for layer in ("model", "engine", "report"):
     sources += sorted(f"../src/{layer}/{p.name}" for p in (ROOT / "src" / layer).glob("*.cpp"))
 

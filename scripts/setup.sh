@@ -16,15 +16,15 @@ cd "$(dirname "$0")/.."
 group_packages() {
   case "$1" in
     program)
-      echo "for the program: a compiler, CMake, GSL's integrators and special functions, JSON, the HTTP library of torvan serve"
-      echo cmake make g++ pkg-config libgsl-dev nlohmann-json3-dev libcpp-httplib-dev ;;
+      echo "for the program: a compiler, CMake, GSL's integrators and special functions, JSON, the HTTP library of torvan serve, Eigen for torvan design"
+      echo cmake make g++ pkg-config libgsl-dev nlohmann-json3-dev libcpp-httplib-dev libeigen3-dev ;;
     tests)
       echo "for the tests: GoogleTest, Google Benchmark, an SVG renderer that checks the charts, groff for the manual page"
       echo libgtest-dev libbenchmark-dev librsvg2-bin groff-base ;;
     python)
-      echo "for the Python package: its build, pandas and Dask, pytest, progress bars; SciPy and statsmodels to test the audit against"
+      echo "for the Python package: its build, pandas and Dask, pytest, progress bars; SciPy and statsmodels to test the audit against, cvxopt the design"
       echo python3-dev pybind11-dev python3-numpy python3-pandas python3-distributed \
-        python3-pytest python3-tqdm python3-scipy python3-statsmodels ;;
+        python3-pytest python3-tqdm python3-scipy python3-statsmodels python3-cvxopt ;;
     r)
       echo "for the R package: R with Rcpp, testthat, futures and progress for grids"
       echo r-base-dev r-cran-rcpp r-cran-testthat r-cran-future r-cran-future.apply \

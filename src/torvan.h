@@ -583,3 +583,102 @@ plan_result solve_plan(const plan_options &opt);
 // The JSON document the command line writes for a computed plan.
 std::string plan_json_text(const plan_options &opt, const plan_result &r, const run_facts &facts,
                            int indent);
+
+// ---------------------------------------------------------------------------
+// Composite predictors (torvan design): the weights of k correlated predictors
+// that trade the composite's validity against its adverse impact, each point
+// of the exact front carrying every rule's exact probability of flagging the
+// minority at the user's own pool size.
+
+// One predictor: its validity and the groups' difference on it in this
+// program's sign (the minority's mean less the majority's, in within-group
+// standard deviations; a meta-analysis's d is its negative).
+struct design_predictor {
+  std::string name;
+  double validity = 0.0;
+  double esize = 0.0;
+};
+
+// within: the correlations and esizes are within-group (the program's model),
+//   the composite's esize is w'e / sqrt(w'Rw).
+// overall: the correlations are those of the whole applicant population; each
+//   esize becomes a correlation with minority membership at the minority
+//   share, the composite's is formed there and converted back.
+enum class design_matrix { within, overall };
+enum class design_weights { nonnegative, free };
+
+// Weights to evaluate beside the front, in the predictors' order. Empty
+// weights name a built-in: "unit" (all equal) or "regression" (R^-1 r).
+struct design_comparison {
+  std::string name;
+  std::vector<double> weights;
+};
+
+// The most predictors a design takes: the non-negative front visits every
+// subset of them.
+inline constexpr int max_design_predictors = 20;
+
+struct design_options {
+  std::vector<design_predictor> predictors;
+  std::vector<std::vector<double>> correlations; // k x k, in the predictors' order
+  design_matrix matrix = design_matrix::within;
+  design_weights weights = design_weights::nonnegative;
+  int ntot = 0;
+  std::optional<int> nhire;              // ... or
+  std::optional<double> selection_ratio; // nhire = max(1, round(R ntot))
+  std::optional<double> prop;            // binomial pools ... or
+  std::optional<int> minority;           // a known pool; the minority share is minority / ntot
+  double alpha = 0.05;
+  ai_method method = ai_method::direct;
+  int points = 21;
+  std::optional<double> max_risk; // the most valid point whose rule flags with at most this
+  std::string rule = "four_fifths";
+  std::optional<double> min_impact_ratio; // ... or whose population impact ratio is at least this
+  std::vector<design_comparison> compare;
+  int threads = 1; // pools computed at once; the figures are the same for every count
+};
+
+// Why a design cannot be computed, as the command line says it: no
+// predictors or more than max_design_predictors, names repeated or empty, a
+// validity outside (-1, 1) or an esize not finite, a correlation matrix of the
+// wrong size, not symmetric, not unit-diagonal or not positive definite (with
+// its smallest eigenvalue), validities or esizes the matrix cannot hold (a
+// multiple correlation of 1 or more), the selection as for a plan (ntot at
+// least 2, nhire from 1 to ntot), points below 1 or above 1000, a max_risk
+// outside (0, 1), an unknown rule, a min_impact_ratio not above 0, both of
+// these, a comparison of the wrong length, all zero or unnamed.
+std::optional<std::string> design_refusal(const design_options &opt);
+
+// One composite: its weights (their absolute values summing to 1, in the
+// predictors' order), validity, esize, the large-sample impact ratio and AI
+// of an infinite pool at the same selection ratio, and the exact figures of
+// the single problem (ntot, nhire, esize, prop) from solve_figures.
+struct design_point {
+  std::string name; // a comparison's name; empty on the front
+  std::vector<double> weights;
+  double validity = 0.0;
+  double esize = 0.0;
+  double population_impact_ratio = 0.0; // minority rate / majority rate
+  double population_ai = 0.0;           // its inverse, this program's AI
+  figures f;
+};
+
+struct design_result {
+  problem selection; // ntot, nhire and prop of every point's problem (esize 0 here)
+  solve_options solve; // method, alpha and a known pool's minority
+  double selection_ratio = 0.0; // nhire / ntot, the population figures' ratio
+  double minority_share = 0.0;  // prop, or minority / ntot
+  std::vector<design_point> front; // from the least adverse composite to the most valid
+  std::vector<design_point> compared;
+  std::optional<design_point> chosen; // by max_risk or min_impact_ratio
+  std::string chosen_reason; // how chosen was found, or why there is none
+  int problems = 0;          // exact problems solved (counts the work)
+  std::string error;         // non-empty: a problem gave up; nothing else holds
+};
+
+// Computes a design that design_refusal() accepts.
+design_result solve_design(const design_options &opt);
+
+// The command line's JSON document of a design (indent as for json_text).
+std::string design_json_text(const design_options &opt, const design_result &r,
+                             const run_facts &facts, int indent);

@@ -14,6 +14,7 @@ library as the ``torvan`` command line, and agree with it to the last bit.
 
 from . import _torvan
 from ._audit import Audit, EventsAudit, audit, audit_events
+from ._design import Design, design
 from ._distribution import Distribution, distribution
 from ._groups import GroupEventsAudit, GroupsAudit, audit_groups
 from ._grid import grid
@@ -25,6 +26,6 @@ methods = _torvan.methods
 #: Names accepted by the ``rule`` argument of :func:`plan`, as the JSON documents name the rules.
 flagging_rules = tuple(_torvan.flagging_rules)
 
-__all__ = ["Audit", "Distribution", "EventsAudit", "GroupEventsAudit", "GroupsAudit", "Plan",
-           "audit", "audit_events", "audit_groups", "distribution",
+__all__ = ["Audit", "Design", "Distribution", "EventsAudit", "GroupEventsAudit", "GroupsAudit",
+           "Plan", "audit", "audit_events", "audit_groups", "design", "distribution",
            "flagging_rules", "grid", "methods", "plan"]

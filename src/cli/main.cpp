@@ -17,6 +17,7 @@
 
 #include "cli/audit_command.h"
 #include "cli/batch.h"
+#include "cli/design_command.h"
 #include "cli/plan_command.h"
 #include "cli/progress.h"
 #include "engine/summary.h"
@@ -212,6 +213,8 @@ int main(int argc, char **argv) {
     return run_serve(std::vector<std::string>(argv + 2, argv + argc));
   if (argc > 1 && std::string(argv[1]) == "audit")
     return run_audit(std::vector<std::string>(argv + 2, argv + argc));
+  if (argc > 1 && std::string(argv[1]) == "design")
+    return run_design_command(std::vector<std::string>(argv + 2, argv + argc), stdout, stderr);
   if (argc > 1 && std::string(argv[1]) == "plan")
     return run_plan_command(std::vector<std::string>(argv + 2, argv + argc), stdout, stderr);
   const options o = parse_options(std::vector<std::string>(argv + 1, argv + argc));

@@ -276,3 +276,7 @@ std::string json_text(const problem &p, const solve_options &opt, const figures 
 std::string json_error_text(const std::string &error, int indent) {
   return json_error(error).dump(indent);
 }
+
+nlohmann::ordered_json adverse_impact_json(const audit &a) {
+  return adverse_impact(a);
+}

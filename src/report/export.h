@@ -65,5 +65,8 @@ void write_json(const problem &p, const solve_options &opt, const solution &s,
                 const run_facts &facts, int indent,
                 const std::function<void(const std::string &)> &write);
 
+// The "adverse_impact" object of a document.
+nlohmann::ordered_json adverse_impact_json(const audit &a);
+
 // The document for a problem that was not computed, with the reason.
 nlohmann::ordered_json json_error(const std::string &error);

@@ -46,7 +46,8 @@ TEST(Manual, NamesEveryOptionOfEachCommand) {
     const char *args, *heading, *next;
   } commands[] = {{"--help", "SYNOPSIS", "TORVAN AUDIT"},
                   {"audit --help", "TORVAN AUDIT", "TORVAN PLAN"},
-                  {"plan --help", "TORVAN PLAN", "TORVAN SERVE"},
+                  {"plan --help", "TORVAN PLAN", "TORVAN DESIGN"},
+                  {"design --help", "TORVAN DESIGN", "TORVAN SERVE"},
                   {"serve --help", "TORVAN SERVE", "EXIT STATUS"}};
   for (const auto &c : commands) {
     const run_result help = run_torvan("", c.args);
