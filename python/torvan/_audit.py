@@ -1,32 +1,62 @@
 """What observed selections say: the audit of one selection, or of events."""
 
+from __future__ import annotations
+
+import collections.abc
 import copy
 import functools
 import json
 
 import pandas as pd
 
-from . import _torvan
-from ._distribution import whole
+from . import _check, _torvan
 
 #: The counts of a selection in their order, as the events file's header,
 #: the JSON document's ``observed`` and :func:`audit_events`' columns name them.
 COUNTS = ["minority_applicants", "minority_hires", "majority_applicants", "majority_hires"]
-COUNT_RANGE = 2**31 - 1
 
 
 def count(value, name):
     """A count as the library takes it: a whole number within int."""
-    v = whole(value, name)
-    if abs(v) > COUNT_RANGE:
-        raise ValueError(f"{name} = {v} is beyond the range of a count")
-    return v
+    return _check.whole(value, name)
+
+
+def frame_of(table, columns, what):
+    """A table given as audit_events and grid take it, as a DataFrame.
+
+    A DataFrame; a dict of columns; or a list (any iterable) of rows, each a
+    dict by column name or a tuple of values in the order of `columns`.
+    Anything else is a TypeError saying what is expected. Rows of values
+    come back as a list, for the caller to read in order.
+    """
+    expected = (f"{what} must be a pandas DataFrame, a dict of columns, or a list of rows "
+                f"(tuples ({', '.join(columns)}) or dicts)")
+    if isinstance(table, pd.DataFrame):
+        return table
+    if isinstance(table, collections.abc.Mapping):
+        if not all(isinstance(v, collections.abc.Iterable) and not isinstance(v, (str, bytes))
+                   for v in table.values()):
+            raise TypeError(f"{expected}; a dict's values must be columns, not single values")
+        return pd.DataFrame(dict(table))
+    if isinstance(table, (str, bytes)) or not isinstance(table, collections.abc.Iterable):
+        raise TypeError(f"{expected}, not {type(table).__name__}")
+    rows = list(table)
+    for i, row in enumerate(rows):
+        if isinstance(row, (str, bytes)) or not isinstance(
+                row, (collections.abc.Mapping, collections.abc.Sequence)):
+            raise TypeError(f"{expected}; row {i} is {row!r}")
+    if all(isinstance(row, collections.abc.Mapping) for row in rows):
+        return pd.DataFrame(rows, columns=None if rows else columns)
+    if any(isinstance(row, collections.abc.Mapping) for row in rows):
+        raise TypeError(f"{expected}; not tuples and dicts mixed")
+    return rows  # rows of values: the caller reads them in order
 
 
 class _Document:
     """A command line document: its fields as attributes, its page as str()."""
 
-    def __init__(self, document, page):
+    def __init__(self, document, page, text=None):
+        self._text = text if text is not None else json.dumps(document)
         self._document = document
         self._page = page
         for name, value in document.items():
@@ -40,6 +70,20 @@ class _Document:
         dict
         """
         return copy.deepcopy(self._document)
+
+    def to_json(self, indent: int = 2) -> str:
+        """Return the command line's ``--format json`` document as text.
+
+        Parameters
+        ----------
+        indent : int, default 2
+            Spaces per level, as the command line writes it; -1 for one line.
+
+        Returns
+        -------
+        str
+        """
+        return _torvan.json_reindented(self._text, _check.whole(indent, "indent"))
 
     def __str__(self):
         return self._page
@@ -84,23 +128,37 @@ class EventsAudit(_Document):
     ``statistic``, ``p_two_sided``, ``z``, ``p_lower``) and
     ``common_implied_esize`` (``level``, ``mle``, ``lower``, ``upper``,
     ``events_used``); ``events`` is a list of :class:`Audit`, one per event
-    in order. ``table`` has one row per event and a column per figure
-    (nested names joined by dots: ``z_test.p_lower``). ``str(e)`` is the
-    command line's page.
+    in order. ``table`` has one row per event and a column per figure.
+    ``str(e)`` is the command line's page.
     """
 
-    def __init__(self, document, page, pages):
-        super().__init__(document, page)
+    def __init__(self, document, page, pages, text=None):
+        super().__init__(document, page, text)
         self.events = [Audit(doc, p) for doc, p in zip(document["events"], pages)]
 
     @functools.cached_property
-    def table(self):
-        return pd.json_normalize(self._document["events"], sep=".")
+    def table(self) -> pd.DataFrame:
+        """One row per event and a column per figure of its audit.
+
+        The figures of each event's document, nested names joined by
+        underscores (``z_test_p_lower``, ``fisher_exact_p_lower``,
+        ``implied_esize_mle``); the counts as ``observed_minority_hires``
+        and so on, and ``event``, the name.
+
+        >>> e = torvan.audit_events([(50, 5, 150, 30), (40, 6, 160, 35)])
+        >>> e.table[["event", "impact_ratio", "z_test_p_lower"]].round(4)
+          event  impact_ratio  z_test_p_lower
+        0     0           0.5          0.0364
+        1     1        0.6857          0.1611
+        """
+        return pd.json_normalize(self._document["events"], sep="_")
 
     def __repr__(self):
         mle = self.common_implied_esize["mle"]
         esize = "unbounded" if mle is None else f"{mle:.4g}"
-        return f"<torvan.EventsAudit of {len(self.events)} events: common implied esize {esize}>"
+        n = len(self.events)
+        return (f"<torvan.EventsAudit of {n} event{'' if n == 1 else 's'}: "
+                f"common implied esize {esize}>")
 
 
 def audit(n1, x, n0, y, alpha=0.05):
@@ -136,8 +194,8 @@ def audit(n1, x, n0, y, alpha=0.05):
     >>> print(a)
     """
     counts = [count(v, name) for v, name in zip((n1, x, n0, y), COUNTS)]
-    text, page = _torvan.audit(*counts, alpha=float(alpha))
-    return Audit(json.loads(text), page)
+    text, page = _torvan.audit(*counts, alpha=_check.real(alpha, "alpha"))
+    return Audit(json.loads(text), page, text)
 
 
 def audit_events(events, alpha=0.05):
@@ -178,7 +236,14 @@ def audit_events(events, alpha=0.05):
     >>> e.mantel_haenszel["odds_ratio"], e.common_implied_esize["mle"]
     >>> e.table[["event", "impact_ratio", "fisher_exact.p_lower"]]
     """
-    frame = events if isinstance(events, pd.DataFrame) else pd.DataFrame(events)
+    frame = frame_of(events, COUNTS, "events")
+    if not isinstance(frame, pd.DataFrame):  # the four counts, or the name and the four
+        rows = frame
+        named = all(len(r) == 5 for r in rows)
+        if not named and not all(len(r) == 4 for r in rows):
+            raise ValueError("each event is four counts (minority_applicants, minority_hires, "
+                             "majority_applicants, majority_hires), or its name and the four")
+        frame = pd.DataFrame(rows, columns=["event"] * named + COUNTS)
     missing = [name for name in COUNTS if name not in frame.columns]
     if missing:
         raise ValueError(f"events lacks the columns {', '.join(missing)}")
@@ -190,5 +255,5 @@ def audit_events(events, alpha=0.05):
             rows.append([count(v, c) for v, c in zip(row, COUNTS)])
         except ValueError as e:
             raise ValueError(f"event {i} ({name}): {e}") from None
-    text, page, pages = _torvan.audit_events(names, rows, alpha=float(alpha))
-    return EventsAudit(json.loads(text), page, pages)
+    text, page, pages = _torvan.audit_events(names, rows, alpha=_check.real(alpha, "alpha"))
+    return EventsAudit(json.loads(text), page, pages, text)
