@@ -6,6 +6,7 @@ import collections.abc
 import copy
 import functools
 import json
+from typing import Any
 
 import pandas as pd
 
@@ -145,11 +146,12 @@ class EventsAudit(_Document):
         ``implied_esize_mle``); the counts as ``observed_minority_hires``
         and so on, and ``event``, the name.
 
+        >>> import torvan
         >>> e = torvan.audit_events([(50, 5, 150, 30), (40, 6, 160, 35)])
         >>> e.table[["event", "impact_ratio", "z_test_p_lower"]].round(4)
           event  impact_ratio  z_test_p_lower
-        0     0           0.5          0.0364
-        1     1        0.6857          0.1611
+        0     0        0.5000          0.0535
+        1     1        0.6857          0.1677
         """
         return pd.json_normalize(self._document["events"], sep="_")
 
@@ -161,7 +163,7 @@ class EventsAudit(_Document):
                 f"common implied esize {esize}>")
 
 
-def audit(n1, x, n0, y, alpha=0.05):
+def audit(n1: int, x: int, n0: int, y: int, alpha: float = 0.05) -> Audit:
     """Audit an observed selection for adverse impact.
 
     `x` of `n1` minority and `y` of `n0` majority applicants were hired:
@@ -184,32 +186,38 @@ def audit(n1, x, n0, y, alpha=0.05):
 
     Raises
     ------
+    TypeError
+        For a count that is not a whole number (a string, None, a bool).
     ValueError
         For counts the command line refuses, with its message.
 
     Examples
     --------
+    >>> import torvan
     >>> a = torvan.audit(50, 5, 150, 30)
-    >>> a.impact_ratio, a.four_fifths["flags"], a.implied_esize["mle"]
+    >>> a.impact_ratio, a.four_fifths["flags"], round(a.implied_esize["mle"], 4)
+    (0.5, True, -0.4401)
     >>> print(a)
+    TORVAN audit of an observed selection
+    ...
     """
     counts = [count(v, name) for v, name in zip((n1, x, n0, y), COUNTS)]
     text, page = _torvan.audit(*counts, alpha=_check.real(alpha, "alpha"))
     return Audit(json.loads(text), page, text)
 
 
-def audit_events(events, alpha=0.05):
+def audit_events(events: Any, alpha: float = 0.05) -> EventsAudit:
     """Audit several events (years, sites, job groups) one by one and together.
 
     Parameters
     ----------
-    events : pandas.DataFrame
+    events : pandas.DataFrame, dict of columns, or list of tuples or dicts
         One row per event with the columns ``minority_applicants``,
         ``minority_hires``, ``majority_applicants``, ``majority_hires``
         and, optionally, ``event`` (its name; else the row's index label),
-        as the command line's events file has them. Anything
-        ``pandas.DataFrame`` takes (a dict of columns, a list of dicts) will
-        do.
+        as the command line's events file has them; or a dict of those
+        columns, a list of dicts by those names, or a list of tuples of
+        the four counts in that order, or of the name and the four.
     alpha : float, default 0.05
         Significance level of the tests; the intervals are at 1 - alpha.
 
@@ -229,12 +237,18 @@ def audit_events(events, alpha=0.05):
 
     Examples
     --------
+    >>> import pandas as pd
+    >>> import torvan
     >>> df = pd.DataFrame({"event": ["2023", "2024"], "minority_applicants": [50, 40],
     ...                    "minority_hires": [5, 6], "majority_applicants": [150, 160],
     ...                    "majority_hires": [30, 35]})
     >>> e = torvan.audit_events(df)
-    >>> e.mantel_haenszel["odds_ratio"], e.common_implied_esize["mle"]
-    >>> e.table[["event", "impact_ratio", "fisher_exact.p_lower"]]
+    >>> round(e.mantel_haenszel["odds_ratio"], 4), round(e.common_implied_esize["mle"], 4)
+    (0.5315, -0.3509)
+    >>> e.table[["event", "impact_ratio", "fisher_exact_p_lower"]].round(4)
+      event  impact_ratio  fisher_exact_p_lower
+    0  2023        0.5000                0.0770
+    1  2024        0.6857                0.2322
     """
     frame = frame_of(events, COUNTS, "events")
     if not isinstance(frame, pd.DataFrame):  # the four counts, or the name and the four
@@ -257,3 +271,7 @@ def audit_events(events, alpha=0.05):
             raise ValueError(f"event {i} ({name}): {e}") from None
     text, page, pages = _torvan.audit_events(names, rows, alpha=_check.real(alpha, "alpha"))
     return EventsAudit(json.loads(text), page, pages, text)
+
+
+# doctest looks into properties but not into cached ones.
+__test__ = {"EventsAudit.table": EventsAudit.table.__doc__}

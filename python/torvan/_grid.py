@@ -200,11 +200,13 @@ def grid(problems: Any, *, method: str = "nested", alpha: float = 0.05, client: 
 
     Parameters
     ----------
-    problems : pandas.DataFrame or iterable of tuples
+    problems : pandas.DataFrame, dict of columns, or list of tuples or dicts
         A DataFrame with columns ``ntot``, ``nhire``, ``esize``, ``prop``
-        and optionally ``minority`` (missing values: pools mixed), other
-        columns ignored, its index kept; or ``(ntot, nhire, esize, prop)``
-        tuples, or ``(ntot, nhire, esize, prop, minority)``.
+        and optionally ``minority`` (missing values: pools mixed; ``prop``
+        may be left out when every pool is known), other columns ignored,
+        its index kept; a dict of such columns or a list of dicts by those
+        names; or ``(ntot, nhire, esize, prop)`` tuples, or ``(ntot, nhire,
+        esize, prop, minority)``. Anything else is a TypeError.
     method : {"nested", "direct"}
         How outcomes are computed, for every problem (see
         :func:`distribution`).
@@ -241,10 +243,17 @@ def grid(problems: Any, *, method: str = "nested", alpha: float = 0.05, client: 
 
     Examples
     --------
-    >>> cells = [(n, n // 5, -1.0, 0.2) for n in range(10, 101, 10)]
-    >>> torvan.grid(cells, method="direct")
+    >>> import torvan
+    >>> cells = [(n, n // 5, -1.0, 0.2) for n in range(10, 51, 10)]
+    >>> torvan.grid(cells, method="direct")[["ntot", "mean", "four_fifths", "error"]].round(4)
+       ntot    mean  four_fifths error
+    0    10  0.4627       0.7926  None
+    1    20  0.9788       0.8659  None
+    2    30  1.4206       0.8682  None
+    3    40  1.8309       0.9106  None
+    4    50  2.2173       0.9411  None
     >>> from dask.distributed import Client
-    >>> torvan.grid(cells, client=Client("tcp://scheduler:8786"))
+    >>> g = torvan.grid(cells, client=Client("tcp://scheduler:8786"))  # doctest: +SKIP
     """
     _check.method(method, _torvan.methods)
     alpha = _check.real(alpha, "alpha")

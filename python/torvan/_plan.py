@@ -178,9 +178,17 @@ def plan(esize: float, *, ntot: Union[range, Sequence[int]], prop: Optional[floa
 
     Examples
     --------
-    >>> rows, found = torvan.plan(-0.3, prop=0.3, selection_ratio=0.2, ntot=range(10, 2001))
+    >>> import torvan
+    >>> rows, found = torvan.plan(-0.3, prop=0.3, selection_ratio=0.2,
+    ...                           ntot=range(100, 2001, 100))
     >>> found.loc["fisher_exact", "stays"]
-    >>> rows[["four_fifths", "z_test", "fisher_exact"]].plot(logx=True)
+    1000
+    >>> rows[["four_fifths", "z_test", "fisher_exact"]].head(3).round(4)
+          four_fifths  z_test  fisher_exact
+    ntot
+    100        0.6861  0.1253        0.0870
+    200        0.7436  0.2346        0.1913
+    300        0.7844  0.3400        0.2988
     """
     first, last, step = sizes_of(ntot)
     args = dict(
