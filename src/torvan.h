@@ -224,6 +224,11 @@ std::string joint_csv_text(const problem &p, const solve_options &opt, const sol
 // when the text is not JSON.
 std::string json_reindented(const std::string &text, int indent);
 
+// The charts the command line draws (--plot), as standalone SVG documents:
+// a computed distribution's probabilities and cumulative curve with the
+// four-fifths thresholds, and a plan's rules against ntot with the target.
+std::string distribution_svg_text(const problem &p, const solution &s);
+
 // ---------------------------------------------------------------------------
 // Audits of an observed selection (torvan audit): the usual adverse impact
 // statistics of one 2 x 2 table of applicants and hires, and the effect size
@@ -443,3 +448,4 @@ plan_result solve_plan(const plan_options &opt);
 // The JSON document the command line writes for a computed plan.
 std::string plan_json_text(const plan_options &opt, const plan_result &r, const run_facts &facts,
                            int indent);
+std::string plan_svg_text(const plan_options &opt, const plan_result &r);
