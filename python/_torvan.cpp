@@ -372,6 +372,7 @@ PYBIND11_MODULE(_torvan, m) {
       .def("adverse_impact", [](const computed &c) { return adverse_impact_of(figures_of(c.s)); })
       .def("events", [](const computed &c) { return events_of(c.s.events); })
       .def("joint", &joint_of)
+      .def("svg", [](const computed &c) { return distribution_svg_text(c.p, c.s); })
       .def("joint_csv",
            [](const computed &c) -> py::object {
              if (!c.opt.keep_joint) return py::none();

@@ -10,7 +10,7 @@ from typing import Any
 
 import pandas as pd
 
-from . import _check, _torvan
+from . import _check, _html, _torvan
 
 #: The counts of a selection in their order, as the events file's header,
 #: the JSON document's ``observed`` and :func:`audit_events`' columns name them.
@@ -110,6 +110,18 @@ class Audit(_Document):
     ``str(a)`` is the command line's page.
     """
 
+    def _repr_html_(self) -> str:
+        o = self.observed
+        e = self.implied_esize
+        rows = [*o.items(), ("impact_ratio", self.impact_ratio), ("ai", self.ai),
+                ("four_fifths flags", self.four_fifths["flags"]),
+                ("z_test p_lower", self.z_test["p_lower"]),
+                ("fisher_exact p_lower", self.fisher_exact["p_lower"]),
+                ("implied_esize mle", e["mle"]), ("implied_esize lower", e["lower"]),
+                ("implied_esize upper", e["upper"])]
+        return _html.page("torvan.Audit" + (f" {self.event}" if hasattr(self, "event") else ""),
+                          rows)
+
     def __repr__(self):
         o = self.observed
         head = " ".join(str(o[name]) for name in COUNTS)
@@ -154,6 +166,19 @@ class EventsAudit(_Document):
         1     1        0.6857          0.1677
         """
         return pd.json_normalize(self._document["events"], sep="_")
+
+    def to_frame(self) -> pd.DataFrame:
+        """Return the events' table (a copy): one row per event."""
+        return self.table.copy()
+
+    def _repr_html_(self) -> str:
+        m, c = self.mantel_haenszel, self.common_implied_esize
+        n = len(self.events)
+        rows = [("odds_ratio", m["odds_ratio"]), ("p_two_sided", m["p_two_sided"]),
+                ("common implied esize mle", c["mle"]), ("lower", c["lower"]),
+                ("upper", c["upper"])]
+        return _html.page(f"torvan.EventsAudit of {n} event{'' if n == 1 else 's'}",
+                          rows) + self.table._repr_html_()
 
     def __repr__(self):
         mle = self.common_implied_esize["mle"]

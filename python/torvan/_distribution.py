@@ -10,7 +10,7 @@ from typing import Optional
 
 import pandas as pd
 
-from . import _check, _torvan
+from . import _check, _html, _torvan
 from ._progress import Progress
 
 #: The rules of ``--format joint``, one column each in :attr:`Distribution.joint`.
@@ -236,6 +236,32 @@ class Distribution:
             The same document, key for key and number for number.
         """
         return json.loads(self.to_json(-1))
+
+    def to_frame(self) -> pd.DataFrame:
+        """Return the table (a copy): one row per value the ratio can take.
+
+        Raises
+        ------
+        ValueError
+            With ``rows=False``, which computes no table.
+        """
+        if self.table is None:
+            raise ValueError("this distribution has no table: it was computed with rows=False")
+        return self.table.copy()
+
+    def _repr_html_(self) -> str:
+        p = self.problem
+        title = "torvan.Distribution " + ", ".join(f"{k}={v}" for k, v in p.items())
+        rows = [("method", self.method), ("completed", self.completed)]
+        if not self.completed:
+            rows.append(("reason", self.reason))
+        else:
+            rows += [("mean", self.mean), ("sd", self.sd), ("p_undefined", self.p_undefined),
+                     ("p_above_1_25", self.p_above_1_25), ("p_below_0_8", self.p_below_0_8),
+                     *self.percentiles.items(),
+                     *((k, v) for k, v in self.adverse_impact.items() if k != "alpha")]
+        svg = self._c.svg() if self._c is not None and self.completed else None
+        return _html.page(title, rows, svg)
 
     def __repr__(self):
         p = self.problem

@@ -8,7 +8,7 @@ from typing import Any, Optional, Sequence, Union
 
 import pandas as pd
 
-from . import _check, _torvan
+from . import _check, _html, _torvan
 from ._progress import Progress
 
 
@@ -33,6 +33,10 @@ def sizes_of(ntot):
         raise ValueError(f"ntot must run upwards in equal steps (from, from + step, ... to), "
                          f"not {ntot!r}")
     return sizes[0], sizes[-1], step
+
+
+def figure(size) -> str:
+    return "-" if pd.isna(size) else str(size)
 
 
 def rules_of(rule):
@@ -68,9 +72,10 @@ class Plan:
         Whether esize is 0, so that the probabilities are false-positive rates.
     """
 
-    def __init__(self, text: str):
-        # The document, one line: all a plan is, and what pickles.
+    def __init__(self, text: str, svg: Optional[str] = None):
+        # The document, one line, and the chart: all a plan is, and what pickles.
         self._text = text
+        self._svg = svg
         doc = json.loads(text)
         self.options = doc["plan"]
         self.false_positive = doc["false_positive"]
@@ -105,6 +110,18 @@ class Plan:
     def to_dict(self) -> dict:
         """Return the command line's ``torvan plan --format json`` document as a dict."""
         return json.loads(self._text)
+
+    def to_frame(self) -> pd.DataFrame:
+        """Return the rows (a copy), one per pool size."""
+        return self.rows.copy()
+
+    def _repr_html_(self) -> str:
+        o = self.options
+        n = o["ntot"]
+        title = f"torvan.Plan esize={o['esize']}, ntot {n['from']}..{n['to']} step {n['step']}"
+        rows = [(f"{rule}: first, stays", f"{figure(first)}, {figure(stays)}")
+                for rule, (first, stays) in self.found.iterrows()]
+        return _html.page(title, [("target", o["target"])] + rows, self._svg)
 
     def __repr__(self):
         o = self.options
@@ -202,4 +219,4 @@ def plan(esize: float, *, ntot: Union[range, Sequence[int]], prop: Optional[floa
     with Progress(_check.optional_flag(progress, "progress"), "sizes") as bar:
         computed = _torvan.plan(_check.real(esize, "esize"), ntot_from=first, ntot_to=last,
                                 ntot_step=step, **args, progress=bar.callback())
-    return Plan(computed.json_text(-1))
+    return Plan(computed.json_text(-1), computed.svg())
