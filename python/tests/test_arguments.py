@@ -200,3 +200,15 @@ def test_one_event_is_singular():
     assert repr(e).startswith("<torvan.EventsAudit of 1 event:")
     p = torvan.plan(-0.3, prop=0.3, nhire=3, ntot=[10])
     assert ": 1 size," in repr(p)
+
+
+def test_the_package_has_its_version_and_type_hints(cli):
+    import pathlib
+    import typing
+
+    assert torvan.__version__ in cli.run("", "--version").stdout
+    assert (pathlib.Path(torvan.__file__).parent / "py.typed").exists()
+    for function in (torvan.distribution, torvan.grid, torvan.plan, torvan.audit,
+                     torvan.audit_events):
+        hints = typing.get_type_hints(function)
+        assert "return" in hints and len(hints) > 2, function.__name__

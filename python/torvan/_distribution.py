@@ -92,6 +92,8 @@ class Distribution:
         computation ended early.
     skipped_pool_weight : float
         Binomial weight of the pool compositions too unlikely to compute.
+    skipped_outcome_weight : float
+        Outcomes of the computed pools too improbable to matter, left out.
     events : pandas.DataFrame
         What happened while pools were computed (the command line's
         diagnostic lines): ``kind``, ``nmin``, ``code``, ``t``, ``smin``,
@@ -104,8 +106,26 @@ class Distribution:
     threads : int
         Threads the pools were computed on.
     cpu_seconds : float
-        CPU time of the computation.
+        CPU time of the computation (NaN with ``rows=False``).
     """
+
+    problem: dict
+    method: str
+    completed: bool
+    reason: Optional[str]
+    mean: float
+    variance: float
+    sd: float
+    p_undefined: float
+    undefined: dict
+    p_above_1_25: float
+    p_below_0_8: float
+    percentiles: dict
+    adverse_impact: Optional[dict]
+    skipped_pool_weight: float
+    skipped_outcome_weight: float
+    threads: int
+    cpu_seconds: float
 
     def __init__(self, computed, figures: Optional[dict] = None, problem: Optional[dict] = None):
         # Either a computed table (computed) or, with rows=False, the figures

@@ -72,6 +72,11 @@ class Plan:
         Whether esize is 0, so that the probabilities are false-positive rates.
     """
 
+    rows: pd.DataFrame
+    found: pd.DataFrame
+    options: dict
+    false_positive: bool
+
     def __init__(self, text: str, svg: Optional[str] = None):
         # The document, one line, and the chart: all a plan is, and what pickles.
         self._text = text
