@@ -46,3 +46,26 @@ def test_to_frame_is_a_copy_of_the_table():
     assert e.to_frame().equals(e.table)
     with pytest.raises(ValueError, match="rows=False"):
         torvan.distribution(60, 15, -0.5, 0.3, method="direct", rows=False).to_frame()
+
+
+def test_plot_draws_on_the_axes_it_returns():
+    matplotlib = pytest.importorskip("matplotlib")
+    matplotlib.use("Agg")
+    import matplotlib.pyplot as plt
+
+    d = torvan.distribution(12, 4, -0.5, 0.3, threads=1)
+    ax = d.plot()
+    # The spikes (one collection of a segment per defined value), the two
+    # thresholds, and the cumulative step on the twin axes.
+    assert len(ax.collections) == 1 and len(ax.collections[0].get_segments()) == \
+        int(d.table["defined"].sum())
+    assert sorted(line.get_xdata()[0] for line in ax.lines) == [0.8, 1.25]
+    twin = [a for a in ax.figure.axes if a is not ax]
+    assert len(twin) == 1 and len(twin[0].lines) == 1
+    p = torvan.plan(-0.3, prop=0.3, selection_ratio=0.2, ntot=range(10, 31, 5))
+    _, given = plt.subplots()
+    assert p.plot(ax=given) is given
+    assert len(given.lines) == len(p.options["rules"]) + 1  # the rules and the target
+    plt.close("all")
+    with pytest.raises(ValueError, match="table"):
+        torvan.distribution(60, 15, -0.5, 0.3, method="direct", rows=False).plot()

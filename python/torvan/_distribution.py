@@ -269,6 +269,44 @@ class Distribution:
             raise ValueError("this distribution has no table: it was computed with rows=False")
         return self.table.copy()
 
+    def plot(self, ax=None):
+        """Draw the distribution with matplotlib, as ``--plot`` draws it; return the axes.
+
+        Spikes give each defined AI value's probability; a step line on a
+        second axis (0 to 1) the cumulative probability, which ends at the
+        probability that the ratio is defined; the four-fifths thresholds
+        0.8 and 1.25 are dashed vertical lines.
+
+        Parameters
+        ----------
+        ax : matplotlib.axes.Axes, optional
+            Where to draw; a new figure's axes by default.
+
+        Returns
+        -------
+        matplotlib.axes.Axes
+            The probabilities' axes (the cumulative curve is on its twin).
+        """
+        import matplotlib.pyplot as plt
+
+        if self.table is None or not self.completed:
+            raise ValueError("only a completed distribution with its table can be drawn")
+        if ax is None:
+            _, ax = plt.subplots()
+        defined = self.table[self.table["defined"]]
+        ax.vlines(defined["ai"], 0, defined["probability"], linewidth=1, label="probability")
+        for threshold in (0.8, 1.25):
+            ax.axvline(threshold, linestyle="--", color="grey", linewidth=1)
+        ax.set_xlabel("AI ratio")
+        ax.set_ylabel("probability")
+        ax.set_title(f"P(undefined) = {self.p_undefined:.4g}", fontsize="small")
+        cumulative = ax.twinx()
+        cumulative.step(defined["ai"], defined["probability"].cumsum(), where="post",
+                        color="C1", label="cumulative")
+        cumulative.set_ylim(0, 1)
+        cumulative.set_ylabel("P(AI <= x)")
+        return ax
+
     def _repr_html_(self) -> str:
         p = self.problem
         title = "torvan.Distribution " + ", ".join(f"{k}={v}" for k, v in p.items())

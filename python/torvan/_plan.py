@@ -120,6 +120,38 @@ class Plan:
         """Return the rows (a copy), one per pool size."""
         return self.rows.copy()
 
+    def plot(self, ax=None):
+        """Draw each rule's probability against ntot with matplotlib, and the target.
+
+        As ``torvan plan --plot`` draws it: one line per rule, the target a
+        dashed horizontal line; a logarithmic ntot axis when the range
+        spans more than two decades.
+
+        Parameters
+        ----------
+        ax : matplotlib.axes.Axes, optional
+            Where to draw; a new figure's axes by default.
+
+        Returns
+        -------
+        matplotlib.axes.Axes
+        """
+        import matplotlib.pyplot as plt
+
+        if ax is None:
+            _, ax = plt.subplots()
+        for rule in self.options["rules"]:
+            ax.plot(self.rows.index, self.rows[rule], label=rule)
+        ax.axhline(self.options["target"], linestyle="--", color="grey", linewidth=1)
+        n = self.options["ntot"]
+        if n["to"] > 100 * n["from"]:
+            ax.set_xscale("log")
+        ax.set_xlabel("ntot")
+        ax.set_ylabel("false-positive rate" if self.false_positive else "probability of flagging")
+        ax.set_ylim(0, 1)
+        ax.legend(fontsize="small")
+        return ax
+
     def _repr_html_(self) -> str:
         o = self.options
         n = o["ntot"]
