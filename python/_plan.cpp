@@ -76,6 +76,7 @@ void bind_plan(py::module_ &m) {
 
   py::class_<computed_plan>(m, "ComputedPlan")
       .def_property_readonly("cancelled", [](const computed_plan &c) { return c.r.cancelled; })
+      .def("svg", [](const computed_plan &c) { return plan_svg_text(c.opt, c.r); })
       .def(
           "json_text",
           [](const computed_plan &c, int indent) {

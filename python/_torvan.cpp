@@ -7,6 +7,7 @@
 #include <cmath>
 #include <ctime>
 #include <optional>
+#include <stdexcept>
 #include <string>
 #include <thread>
 #include <utility>
@@ -86,9 +87,19 @@ solve_options watched(const solve_options &opt, const std::atomic<bool> &stop,
   return o;
 }
 
+// A table too large for this machine is no obstacle to the direct method's
+// figures: the refusal says how the package asks for them.
+std::string refusal_here(const problem &p, const solve_options &opt, const std::string &why) {
+  solve_options direct = opt;
+  direct.method = ai_method::direct;
+  if (figures_refusal(p, direct)) return why;
+  return why + (opt.method == ai_method::direct ? "; here rows=False"
+                                                : "; here method=\"direct\", rows=False");
+}
+
 computed compute(const problem &p, const solve_options &opt, const py::object &progress,
                  cancel_token *token) {
-  if (const auto why = refusal(p, opt)) throw py::value_error(*why);
+  if (const auto why = refusal(p, opt)) throw py::value_error(refusal_here(p, opt, *why));
   computed c{p, opt, {}, {opt.threads, 0.0}};
   run_computation(
       [&](const std::atomic<bool> &stop, const std::function<void(int, int)> &count) {
@@ -110,7 +121,7 @@ computed compute(const problem &p, const solve_options &opt, const py::object &p
 
 // A problem's figures without its table, as --rows none computes them.
 figures compute_figures(const problem &p, const solve_options &opt, cancel_token *token) {
-  if (const auto why = figures_refusal(p, opt)) throw py::value_error(*why);
+  if (const auto why = figures_refusal(p, opt)) throw py::value_error(refusal_here(p, opt, *why));
   figures f;
   run_computation(
       [&](const std::atomic<bool> &stop, const std::function<void(int, int)> &count) {
@@ -321,10 +332,11 @@ PYBIND11_MODULE(_torvan, m) {
       [](int ntot, int nhire, double esize, double prop, const std::string &method,
          std::optional<int> minority, double alpha, std::optional<int> threads,
          cancel_token *cancel) {
-        const figures f =
-            compute_figures({ntot, nhire, esize, prop},
-                            options_of(method, minority, alpha, false, threads), cancel);
+        const problem p{ntot, nhire, esize, prop};
+        const solve_options opt = options_of(method, minority, alpha, false, threads);
+        const figures f = compute_figures(p, opt, cancel);
         py::dict d;
+        d["json"] = json_text(p, opt, f, {opt.threads, 0.0}, -1);
         d["completed"] = completed(f.status);
         d["reason"] = py::none();
         if (!completed(f.status)) d["reason"] = gave_up_reason(f.status);
@@ -337,7 +349,8 @@ PYBIND11_MODULE(_torvan, m) {
       py::arg("method") = "nested", py::arg("minority") = py::none(), py::arg("alpha") = 0.05,
       py::arg("threads") = py::none(), py::arg("cancel") = py::none(),
       "The figures of a problem without its table, as the command line's --rows none: a dict "
-      "of completed, reason, summary, adverse_impact and events. With the direct method no "
+      "of json (its document, one line), completed, reason, summary, adverse_impact and events. "
+      "With the direct method no "
       "problem is too large for a table; otherwise as compute.");
 
   py::class_<computed>(m, "Computed")
@@ -364,11 +377,29 @@ PYBIND11_MODULE(_torvan, m) {
       .def("adverse_impact", [](const computed &c) { return adverse_impact_of(figures_of(c.s)); })
       .def("events", [](const computed &c) { return events_of(c.s.events); })
       .def("joint", &joint_of)
+      .def("svg", [](const computed &c) { return distribution_svg_text(c.p, c.s); })
+      .def("joint_csv",
+           [](const computed &c) -> py::object {
+             if (!c.opt.keep_joint) return py::none();
+             return py::str(joint_csv_text(c.p, c.opt, c.s));
+           })
       .def(
           "json_text",
           [](const computed &c, int indent) { return json_text(c.p, c.opt, c.s, c.facts, indent); },
           py::arg("indent") = -1)
       .def(py::pickle(&state_of, &from_state));
+
+  m.def(
+      "json_reindented",
+      [](const std::string &text, int indent) {
+        try {
+          return json_reindented(text, indent);
+        } catch (const std::invalid_argument &e) {
+          throw py::value_error(e.what());
+        }
+      },
+      py::arg("text"), py::arg("indent"),
+      "One of the library's JSON documents at another indent, the numbers written as before.");
 
   bind_audit(m);
   bind_groups(m);

@@ -10,6 +10,7 @@ needs g++ (C++20), pybind11-dev, libgsl-dev, nlohmann-json3-dev, libeigen3-dev
 and pkg-config, and numpy and pandas where the package is installed.
 """
 
+import os
 import pathlib
 import re
 import shlex
@@ -32,28 +33,37 @@ def gsl_flags(which):
     raise SystemExit("GSL not found: install libgsl-dev (and pkg-config)")
 
 
-def eigen_dirs():
-    """Eigen's headers (torvan design's linear algebra), from pkg-config eigen3."""
+def pkg_config(which, package):
+    """A package's flags from pkg-config, or none when it has no .pc file."""
     try:
-        flags = shlex.split(subprocess.check_output(["pkg-config", "--cflags", "eigen3"], text=True))
-        return [f[2:] for f in flags if f.startswith("-I")]
+        return shlex.split(subprocess.check_output(["pkg-config", f"--{which}", package],
+                                                   text=True, stderr=subprocess.DEVNULL))
     except (OSError, subprocess.CalledProcessError):
-        return ["/usr/include/eigen3"]
+        return []
+
+
+# Header-only libraries the library's sources include, beyond the system's
+# own include path: add a package here when src/ starts to use one.
+HEADER_PACKAGES = ["nlohmann_json", "eigen3"]
 
 
 def include_dirs():
-    """The library's header, Eigen's, and pybind11's when it is not a system header."""
-    dirs = ["../src", *eigen_dirs()]
+    """The library's header, pybind11's when it is not a system header, and the packages'."""
+    dirs = ["../src"]
     try:
         import pybind11
         dirs.append(pybind11.get_include())
     except ImportError:
         pass  # Debian's pybind11-dev puts it in /usr/include
+    for package in HEADER_PACKAGES:
+        dirs += [f[2:] for f in pkg_config("cflags-only-I", package)]
     return dirs
 
 
-# setuptools takes paths relative to this folder only.
-sources = sorted(p.name for p in HERE.glob("_*.cpp"))  # the bindings, each file one part
+# setuptools takes paths relative to this folder only. The binding is every
+# .cpp here, as python/CMakeLists.txt has it; the library is every .cpp of
+# its layers.
+sources = sorted(p.name for p in HERE.glob("*.cpp"))
 for layer in ("model", "engine", "report"):
     sources += sorted(f"../src/{layer}/{p.name}" for p in (ROOT / "src" / layer).glob("*.cpp"))
 
@@ -71,6 +81,8 @@ extension = Extension(
 )
 
 # Always compile afresh: setuptools compares the sources' times with the
-# extension's and would keep objects built against an older torvan.h.
-setup(version=VERSION, packages=["torvan"], ext_modules=[extension],
-      options={"build_ext": {"force": True}})
+# extension's and would keep objects built against an older torvan.h. The
+# sources compile side by side, one a core.
+setup(version=VERSION, packages=["torvan"], package_data={"torvan": ["py.typed"]},
+      ext_modules=[extension],
+      options={"build_ext": {"force": True, "parallel": os.cpu_count() or 1}})

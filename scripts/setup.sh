@@ -22,9 +22,10 @@ group_packages() {
       echo "for the tests: GoogleTest, Google Benchmark, an SVG renderer that checks the charts, groff for the manual page"
       echo libgtest-dev libbenchmark-dev librsvg2-bin groff-base ;;
     python)
-      echo "for the Python package: its build, pandas and Dask, pytest, progress bars; SciPy and statsmodels to test the audit against, cvxopt the design"
+      echo "for the Python package: its build, pandas and Dask, pytest, progress bars, matplotlib for .plot(), nbconvert to run the notebook; SciPy and statsmodels to test the audit against, cvxopt the design"
       echo python3-dev pybind11-dev python3-numpy python3-pandas python3-distributed \
-        python3-pytest python3-tqdm python3-scipy python3-statsmodels python3-cvxopt ;;
+        python3-pytest python3-tqdm python3-scipy python3-statsmodels python3-matplotlib \
+        jupyter-nbconvert python3-ipykernel python3-cvxopt ;;
     r)
       echo "for the R package: R with Rcpp, testthat, futures and progress for grids"
       echo r-base-dev r-cran-rcpp r-cran-testthat r-cran-future r-cran-future.apply \

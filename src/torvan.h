@@ -235,6 +235,24 @@ std::string json_error_text(const std::string &error, int indent);
 // The same without rows, from the figures alone (as --rows none writes it).
 std::string json_text(const problem &p, const solve_options &opt, const figures &f,
                       const run_facts &facts, int indent);
+// The joint distribution as the command line's --format joint writes it (a
+// solution computed with keep_joint): a CSV header, then one row per outcome
+// with non-zero probability - minority_applicants, minority_hires,
+// probability, ai (empty where undefined) and each rule's verdict, true or
+// false. The header alone when the computation was not completed.
+std::string joint_csv_text(const problem &p, const solve_options &opt, const solution &s);
+
+// One of this library's JSON documents (any of the *_json_text functions'
+// texts, or a part of one) at another indent: the text its function would
+// have written with that indent. The numbers are read back exactly and
+// written as before, so only the white space changes. std::invalid_argument
+// when the text is not JSON.
+std::string json_reindented(const std::string &text, int indent);
+
+// The charts the command line draws (--plot), as standalone SVG documents:
+// a computed distribution's probabilities and cumulative curve with the
+// four-fifths thresholds, and a plan's rules against ntot with the target.
+std::string distribution_svg_text(const problem &p, const solution &s);
 
 // ---------------------------------------------------------------------------
 // Audits of an observed selection (torvan audit): the usual adverse impact
@@ -583,6 +601,7 @@ plan_result solve_plan(const plan_options &opt);
 // The JSON document the command line writes for a computed plan.
 std::string plan_json_text(const plan_options &opt, const plan_result &r, const run_facts &facts,
                            int indent);
+std::string plan_svg_text(const plan_options &opt, const plan_result &r);
 
 // ---------------------------------------------------------------------------
 // Composite predictors (torvan design): the weights of k correlated predictors

@@ -70,7 +70,7 @@ def test_events_are_the_command_lines(cli):
     assert e.to_dict() == json.loads(r.stdout)
     assert [ev.event for ev in e.events] == list(TABLES["event"])
     assert list(e.table["event"]) == list(TABLES["event"])
-    assert e.table["fisher_exact.p_lower"].tolist() == [
+    assert e.table["fisher_exact_p_lower"].tolist() == [
         ev.fisher_exact["p_lower"] for ev in e.events]
     assert e.common_implied_esize["events_used"] == 14  # a group present, some but not all hired
     # Without an event column the index names the events; counts as floats are whole.

@@ -109,11 +109,11 @@ def test_what_is_no_problem_raises():
         torvan.distribution(10.5, 3, 0.0, 0.5)
     with pytest.raises(ValueError, match="esize = nan must be a finite number"):
         torvan.distribution(10, 3, math.nan, 0.5)
-    with pytest.raises(ValueError, match="method must be nested or direct, not 'bogus'"):
+    with pytest.raises(ValueError, match="method must be one of nested, direct, not 'bogus'"):
         torvan.distribution(10, 3, 0.0, 0.5, method="bogus")
     with pytest.raises(ValueError, match="minority = -1 must be at least 0"):
         torvan.distribution(10, 3, 0.0, 0.5, minority=-1)
-    with pytest.raises(ValueError, match="threads must be at least 1"):
+    with pytest.raises(ValueError, match="threads = 0 must be at least 1"):
         torvan.distribution(10, 3, 0.0, 0.5, threads=0)
 
 

@@ -68,8 +68,11 @@ def test_a_dataframe_keeps_its_order_and_index():
     assert g[["ntot", "nhire", "esize", "prop"]].equals(frame[["ntot", "nhire", "esize", "prop"]])
     assert list(g["minority"].isna()) == [True, False, True, False]
     assert g.loc[10, "mean"] == torvan.distribution(10, 3, -1.0, 0.3, minority=2).mean
-    with pytest.raises(ValueError, match="prop"):
-        torvan.grid(frame.drop(columns="prop"))
+    # Without prop, the known pools alone can be computed.
+    g = torvan.grid(frame.drop(columns="prop"))
+    assert g.loc[10, "mean"] == torvan.distribution(10, 3, -1.0, None, minority=2).mean
+    assert list(g["completed"]) == [False, True, False, True]
+    assert g.loc[40, "error"] == "prop must be a number unless the pool is known (minority given)"
 
 
 @pytest.mark.parametrize("method", torvan.methods)

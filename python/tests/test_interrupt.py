@@ -90,3 +90,16 @@ def test_ctrl_c_cancels_the_clusters_tasks(client):
     while client.run_on_scheduler(tasks) > 0 and time.monotonic() < end:
         time.sleep(0.05)
     assert client.run_on_scheduler(tasks) == 0
+
+
+def test_an_interrupted_cluster_grid_leaves_no_worker_computing(client):
+    # Four ten-second cells on two workers: without the cancellation the
+    # workers would go on for about ten seconds more after Ctrl-C.
+    with pytest.raises(KeyboardInterrupt):
+        with ctrl_c_after(1.0):
+            torvan.grid([SLOW] * 4, client=client)
+    start = time.monotonic()
+    quick = torvan.grid([(10, 3, -0.5, 0.3), (12, 4, 0.0, 0.5)], client=client)
+    took = time.monotonic() - start
+    assert quick["completed"].all()
+    assert took < 4.0, f"the next grid waited {took:.1f} s for the interrupted one's cells"

@@ -162,11 +162,11 @@ def test_found_sizes_agree_with_the_rows():
      "prop and minority_share exclude each other: give one"),
     (dict(prop=0.3, ntot=range(10, 20)), "selection_ratio or nhire is required"),
     (dict(prop=0.3, nhire=3, ntot=range(10, 5)), "ntot = range(10, 5) holds no pool size"),
-    (dict(prop=0.3, nhire=3, ntot=(10, 20)),
-     "ntot must be a range of pool sizes, e.g. range(10, 2001), not (10, 20)"),
+    (dict(prop=0.3, nhire=3, ntot=(10, 20, 40)),
+     "ntot must run upwards in equal steps (from, from + step, ... to), not (10, 20, 40)"),
     (dict(prop=0.3, nhire=3.5, ntot=range(10, 20)), "nhire = 3.5 must be a whole number"),
     (dict(prop=0.3, nhire=3, ntot=range(10, 20), method="exact"),
-     "method must be nested or direct, not 'exact'"),
+     "method must be one of nested, direct, not 'exact'"),
 ])
 def test_bad_plans_are_refused_with_the_command_lines_words(kwargs, message):
     with pytest.raises(ValueError) as e:

@@ -20,7 +20,8 @@ from ._groups import GroupEventsAudit, GroupsAudit, audit_groups
 from ._grid import grid
 from ._plan import Plan, plan
 
-__version__ = _torvan.version
+#: The package's version, the library's (as ``torvan --version`` prints it).
+__version__: str = _torvan.version
 #: Names accepted by the ``method`` argument.
 methods = _torvan.methods
 #: Names accepted by the ``rule`` argument of :func:`plan`, as the JSON documents name the rules.

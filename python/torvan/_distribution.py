@@ -1,30 +1,36 @@
 """One problem: its distribution and summary figures as pandas objects."""
 
+from __future__ import annotations
+
 import functools
+import io
 import json
 import math
-import numbers
+from typing import Optional
 
 import pandas as pd
 
-from . import _torvan
+from . import _check, _html, _torvan
 from ._progress import Progress
 
+#: The rules of ``--format joint``, one column each in :attr:`Distribution.joint`.
+JOINT_RULES = ["four_fifths", "four_fifths_one_person", "z_test", "fisher_exact", "z_ir"]
 
-def whole(value, name):
-    """Return `value` as an int when it is a whole number, else raise.
 
-    A DataFrame column of counts turns into floats as soon as one cell is
-    missing; 10.0 is still ten applicants, 10.5 is not a count. A boolean is
-    no count at all (True is not one applicant): TypeError.
+def problem_args(ntot, nhire, esize, prop, minority, alpha, method_name):
+    """The problem's arguments checked and converted, as the compiled module takes them.
+
+    A known pool (`minority` given) needs no `prop`: it goes in as NaN, which
+    the library does not read then, and the document shows as null.
     """
-    if isinstance(value, bool) or type(value).__name__ == "bool_":
-        raise TypeError(f"{name} must be a whole number, not the boolean {value!r}")
-    if isinstance(value, numbers.Integral):
-        return int(value)
-    if isinstance(value, numbers.Real) and float(value).is_integer():
-        return int(value)
-    raise ValueError(f"{name} = {value!r} must be a whole number")
+    minority = None if minority is None else _check.at_least(minority, "minority", 0)
+    if prop is None and minority is None:
+        raise TypeError("prop must be a number unless the pool is known (minority given)")
+    return dict(ntot=_check.whole(ntot, "ntot"), nhire=_check.whole(nhire, "nhire"),
+                esize=_check.real(esize, "esize"),
+                prop=math.nan if prop is None else _check.real(prop, "prop"),
+                minority=minority, alpha=_check.real(alpha, "alpha"),
+                method=_check.method(method_name, _torvan.methods))
 
 
 def compute(ntot, nhire, esize, prop, *, method, minority, alpha, joint, threads, progress=None,
@@ -35,19 +41,11 @@ def compute(ntot, nhire, esize, prop, *, method, minority, alpha, joint, threads
     token stops the computation (not completed), and so does Ctrl-C on the
     main thread (KeyboardInterrupt).
     """
+    args = problem_args(ntot, nhire, esize, prop, minority, alpha, method)
     return _torvan.compute(
-        whole(ntot, "ntot"),
-        whole(nhire, "nhire"),
-        float(esize),
-        float(prop),
-        method=method,
-        minority=None if minority is None else whole(minority, "minority"),
-        alpha=float(alpha),
-        joint=joint,
-        threads=threads,
-        progress=progress,
-        cancel=cancel,
-    )
+        args.pop("ntot"), args.pop("nhire"), args.pop("esize"), args.pop("prop"), **args,
+        joint=_check.flag(joint, "joint"), threads=_check.threads(threads), progress=progress,
+        cancel=cancel)
 
 
 class Distribution:
@@ -94,6 +92,8 @@ class Distribution:
         computation ended early.
     skipped_pool_weight : float
         Binomial weight of the pool compositions too unlikely to compute.
+    skipped_outcome_weight : float
+        Outcomes of the computed pools too improbable to matter, left out.
     events : pandas.DataFrame
         What happened while pools were computed (the command line's
         diagnostic lines): ``kind``, ``nmin``, ``code``, ``t``, ``smin``,
@@ -106,47 +106,133 @@ class Distribution:
     threads : int
         Threads the pools were computed on.
     cpu_seconds : float
-        CPU time of the computation.
+        CPU time of the computation (NaN with ``rows=False``).
     """
 
-    def __init__(self, computed):
+    problem: dict
+    method: str
+    completed: bool
+    reason: Optional[str]
+    mean: float
+    variance: float
+    sd: float
+    p_undefined: float
+    undefined: dict
+    p_above_1_25: float
+    p_below_0_8: float
+    percentiles: dict
+    adverse_impact: Optional[dict]
+    skipped_pool_weight: float
+    skipped_outcome_weight: float
+    threads: int
+    cpu_seconds: float
+
+    def __init__(self, computed, figures: Optional[dict] = None, problem: Optional[dict] = None):
+        # Either a computed table (computed) or, with rows=False, the figures
+        # alone with their problem as given.
         self._c = computed
-        self.problem = dict(zip(["ntot", "nhire", "esize", "prop"], computed.problem))
-        if computed.minority is not None:
-            self.problem["minority"] = computed.minority
-        self.method = computed.method
-        self.completed = computed.completed
-        self.reason = computed.reason
-        self.threads = computed.threads
-        self.cpu_seconds = computed.cpu_seconds
-        figures = computed.summary() or {}
+        self._figures = figures
+        if computed is not None:
+            ntot, nhire, esize, prop = computed.problem
+            self.problem = {"ntot": ntot, "nhire": nhire, "esize": esize,
+                            "prop": None if math.isnan(prop) else prop}
+            if computed.minority is not None:
+                self.problem["minority"] = computed.minority
+            self.method = computed.method
+            self.completed = computed.completed
+            self.reason = computed.reason
+            self.threads = computed.threads
+            self.cpu_seconds = computed.cpu_seconds
+            summary = computed.summary() or {}
+            self.adverse_impact = computed.adverse_impact()
+        else:
+            self.problem = problem
+            doc = json.loads(figures["json"])
+            self.method = doc["method"]
+            self.completed = figures["completed"]
+            self.reason = figures["reason"]
+            self.threads = doc["threads"]
+            self.cpu_seconds = math.nan
+            summary = figures["summary"] or {}
+            self.adverse_impact = figures["adverse_impact"]
         for name in ("mean", "variance", "sd", "p_undefined", "p_above_1_25", "p_below_0_8",
-                     "skipped_pool_weight"):
-            setattr(self, name, figures.get(name, math.nan))
-        self.undefined = {cause: figures.get(f"undefined_{cause}", math.nan)
+                     "skipped_pool_weight", "skipped_outcome_weight"):
+            setattr(self, name, summary.get(name, math.nan))
+        self.undefined = {cause: summary.get(f"undefined_{cause}", math.nan)
                           for cause in ("no_minority_hired", "group_absent")}
-        self.percentiles = {p: figures.get(p, math.nan)
+        self.percentiles = {p: summary.get(p, math.nan)
                             for p in ("p5", "p25", "p50", "p75", "p95")}
-        self.adverse_impact = computed.adverse_impact()
 
     @functools.cached_property
-    def table(self):
+    def table(self) -> Optional[pd.DataFrame]:
+        """The rows of ``--format csv``: one per value the ratio can take.
+
+        Indexed by ``n`` from 1: ``ai`` (ascending; NaN for the undefined
+        ratio, the last row), ``defined``, ``probability`` and
+        ``cumulative`` (added up in table order, as the CSV is). Empty when
+        the computation ended early; None with ``rows=False``.
+
+        >>> import torvan
+        >>> d = torvan.distribution(10, 3, -0.5, 0.3)
+        >>> d.table.tail(2)
+             ai  defined  probability  cumulative
+        n
+        15  8.0     True     0.000245    0.478205
+        16  NaN    False     0.521795    1.000000
+        """
+        if self._c is None:
+            return None
         table = pd.DataFrame(self._c.table())
         table.index = pd.RangeIndex(1, len(table) + 1, name="n")
         return table
 
     @functools.cached_property
-    def events(self):
+    def events(self) -> pd.DataFrame:
+        """What happened while the pools were computed: one row an event.
+
+        The command line's diagnostic lines as columns ``kind``
+        (``inner_error``, ``abnormal_return``, ``accepted_as_one``,
+        ``accuracy_shortfall``), ``nmin`` (the pool), ``code``, ``t``,
+        ``smin``, ``rmaj``, ``stored`` and ``raw``; usually none.
+
+        >>> import torvan
+        >>> torvan.distribution(10, 3, -0.5, 0.3).events.empty
+        True
+        """
         columns = ["kind", "nmin", "code", "t", "smin", "rmaj", "stored", "raw"]
-        return pd.DataFrame(self._c.events(), columns=columns)
+        events = self._c.events() if self._c is not None else self._figures["events"]
+        return pd.DataFrame(events, columns=columns)
 
     @functools.cached_property
-    def joint(self):
-        joint = self._c.joint()
-        return None if joint is None else pd.DataFrame(joint)
+    def joint(self) -> Optional[pd.DataFrame]:
+        """The joint distribution of ``--format joint``, with ``joint=True``.
 
-    def to_json(self, indent=2):
+        One row per outcome with non-zero probability: ``minority_applicants``,
+        ``minority_hires``, ``probability``, ``ai`` (NaN where undefined) and
+        each rule's verdict on the outcome (``four_fifths``,
+        ``four_fifths_one_person``, ``z_test``, ``fisher_exact``, ``z_ir``).
+        None without ``joint=True``.
+
+        >>> import torvan
+        >>> d = torvan.distribution(4, 2, 0.0, 0.5, joint=True)
+        >>> d.joint[["minority_applicants", "minority_hires", "ai", "z_ir"]].head(3)
+           minority_applicants  minority_hires        ai   z_ir
+        0                    0               0       NaN  False
+        1                    1               0       NaN   True
+        2                    1               1  0.333333  False
+        """
+        text = None if self._c is None else self._c.joint_csv()
+        if text is None:
+            return None
+        joint = pd.read_csv(io.StringIO(text), float_precision="round_trip",
+                            dtype={rule: bool for rule in JOINT_RULES})
+        joint["ai"] = joint["ai"].astype(float)
+        return joint
+
+    def to_json(self, indent: int = 2) -> str:
         """Return the command line's ``--format json`` document as text.
+
+        With ``rows=False``, its ``--rows none`` document.
 
         Parameters
         ----------
@@ -157,9 +243,11 @@ class Distribution:
         -------
         str
         """
-        return self._c.json_text(indent)
+        if self._c is None:
+            return _torvan.json_reindented(self._figures["json"], _check.whole(indent, "indent"))
+        return self._c.json_text(_check.whole(indent, "indent"))
 
-    def to_dict(self):
+    def to_dict(self) -> dict:
         """Return the command line's ``--format json`` document as a dict.
 
         Returns
@@ -167,19 +255,88 @@ class Distribution:
         dict
             The same document, key for key and number for number.
         """
-        return json.loads(self._c.json_text(-1))
+        return json.loads(self.to_json(-1))
+
+    def to_frame(self) -> pd.DataFrame:
+        """Return the table (a copy): one row per value the ratio can take.
+
+        Raises
+        ------
+        ValueError
+            With ``rows=False``, which computes no table.
+        """
+        if self.table is None:
+            raise ValueError("this distribution has no table: it was computed with rows=False")
+        return self.table.copy()
+
+    def plot(self, ax=None):
+        """Draw the distribution with matplotlib, as ``--plot`` draws it; return the axes.
+
+        Spikes give each defined AI value's probability; a step line on a
+        second axis (0 to 1) the cumulative probability, which ends at the
+        probability that the ratio is defined; the four-fifths thresholds
+        0.8 and 1.25 are dashed vertical lines.
+
+        Parameters
+        ----------
+        ax : matplotlib.axes.Axes, optional
+            Where to draw; a new figure's axes by default.
+
+        Returns
+        -------
+        matplotlib.axes.Axes
+            The probabilities' axes (the cumulative curve is on its twin).
+        """
+        import matplotlib.pyplot as plt
+
+        if self.table is None or not self.completed:
+            raise ValueError("only a completed distribution with its table can be drawn")
+        if ax is None:
+            _, ax = plt.subplots()
+        defined = self.table[self.table["defined"]]
+        ax.vlines(defined["ai"], 0, defined["probability"], linewidth=1, label="probability")
+        for threshold in (0.8, 1.25):
+            ax.axvline(threshold, linestyle="--", color="grey", linewidth=1)
+        ax.set_xlabel("AI ratio")
+        ax.set_ylabel("probability")
+        ax.set_title(f"P(undefined) = {self.p_undefined:.4g}", fontsize="small")
+        cumulative = ax.twinx()
+        cumulative.step(defined["ai"], defined["probability"].cumsum(), where="post",
+                        color="C1", label="cumulative")
+        cumulative.set_ylim(0, 1)
+        cumulative.set_ylabel("P(AI <= x)")
+        return ax
+
+    def _repr_html_(self) -> str:
+        p = self.problem
+        title = "torvan.Distribution " + ", ".join(f"{k}={v}" for k, v in p.items())
+        rows = [("method", self.method), ("completed", self.completed)]
+        if not self.completed:
+            rows.append(("reason", self.reason))
+        else:
+            rows += [("mean", self.mean), ("sd", self.sd), ("p_undefined", self.p_undefined),
+                     ("p_above_1_25", self.p_above_1_25), ("p_below_0_8", self.p_below_0_8),
+                     *self.percentiles.items(),
+                     *((k, v) for k, v in self.adverse_impact.items() if k != "alpha")]
+        svg = self._c.svg() if self._c is not None and self.completed else None
+        return _html.page(title, rows, svg)
 
     def __repr__(self):
         p = self.problem
         head = ", ".join(f"{k}={v}" for k, v in p.items()) + f", method={self.method}"
         if not self.completed:
             return f"<torvan.Distribution {head}: ended early: {self.reason}>"
+        if self._c is None:
+            return (f"<torvan.Distribution {head}: figures without the table, "
+                    f"mean={self.mean:.6g}, sd={self.sd:.6g}, p_undefined={self.p_undefined:.6g}>")
         return (f"<torvan.Distribution {head}: {len(self.table)} values, mean={self.mean:.6g}, "
                 f"sd={self.sd:.6g}, p_undefined={self.p_undefined:.6g}>")
 
 
-def distribution(ntot, nhire, esize, prop, *, method="nested", minority=None, alpha=0.05,
-                 joint=False, threads=None, progress=None):
+def distribution(ntot: int, nhire: int, esize: float, prop: Optional[float] = None, *,
+                 method: str = "nested", minority: Optional[int] = None, alpha: float = 0.05,
+                 joint: bool = False, rows: bool = True, threads: Optional[int] = None,
+                 progress: Optional[bool] = None) -> Distribution:
     """Compute the exact sampling distribution of the adverse impact ratio.
 
     `nhire` of `ntot` applicants are hired top-down; the ratio is the
@@ -196,8 +353,9 @@ def distribution(ntot, nhire, esize, prop, *, method="nested", minority=None, al
     esize : float
         Mean minority score in standard deviations of the majority's
         (negative when the minority scores lower).
-    prop : float
-        Proportion of minority applicants in the population, 0 < prop < 1.
+    prop : float, optional
+        Proportion of minority applicants in the population, 0 < prop < 1;
+        not needed (and not used) when `minority` is given.
     method : {"nested", "direct"}
         How a pool's outcome probabilities are computed. "nested", the
         classic nested integration, reproduces the classic report digit for
@@ -211,6 +369,10 @@ def distribution(ntot, nhire, esize, prop, *, method="nested", minority=None, al
         Significance level of the adverse impact rules' tests.
     joint : bool, default False
         Keep the joint distribution of pool and minority hires (`joint`).
+    rows : bool, default True
+        False: the figures without the table (the command line's
+        ``--rows none``); with ``method="direct"`` no problem is too large
+        for them. `table` is then None, and `joint` cannot be asked for.
     threads : int, optional
         Pools computed at once; every hardware thread by default. The
         results are the same for every count.
@@ -225,18 +387,41 @@ def distribution(ntot, nhire, esize, prop, *, method="nested", minority=None, al
 
     Raises
     ------
+    TypeError
+        For an argument of the wrong type (a string, None, a bool for a
+        count), naming it.
     ValueError
-        When the problem cannot be computed, with the command line's message.
+        For a value out of range, naming it; when the problem cannot be
+        computed, with the command line's message.
     KeyboardInterrupt
         On Ctrl-C; the computation has stopped by then.
 
     Examples
     --------
+    >>> import torvan
     >>> d = torvan.distribution(100, 20, -1.0, 0.2, method="direct")
-    >>> d.mean, d.p_undefined, d.adverse_impact["four_fifths"]
-    >>> d.table.query("defined").plot(x="ai", y="probability")
+    >>> round(d.mean, 4), round(d.p_undefined, 4), round(d.adverse_impact["four_fifths"], 4)
+    (3.8536, 0.4032, 0.9841)
+    >>> f = torvan.distribution(10**5, 10**4, -0.5, 0.3, method="direct", rows=False)
+    >>> f.table is None, round(f.mean, 4)
+    (True, 2.5445)
     """
-    with Progress(progress, "pools") as bar:
+    if not _check.flag(rows, "rows"):
+        if _check.flag(joint, "joint"):
+            raise ValueError("joint=True needs the table: rows=True")
+        args = problem_args(ntot, nhire, esize, prop, minority, alpha, method)
+        problem = {k: args[k] for k in ("ntot", "nhire", "esize")}
+        problem["prop"] = None if prop is None else args["prop"]
+        if minority is not None:
+            problem["minority"] = args["minority"]
+        figures = _torvan.figures(**args, threads=_check.threads(threads))
+        return Distribution(None, figures, problem)
+    with Progress(_check.optional_flag(progress, "progress"), "pools") as bar:
         return Distribution(compute(ntot, nhire, esize, prop, method=method, minority=minority,
                                     alpha=alpha, joint=joint, threads=threads,
                                     progress=bar.callback()))
+
+
+# doctest looks into properties but not into cached ones.
+__test__ = {f"Distribution.{name}": getattr(Distribution, name).__doc__
+            for name in ("table", "events", "joint")}

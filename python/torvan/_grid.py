@@ -1,12 +1,18 @@
 """Many problems at once: on local threads, or on a Dask cluster's workers."""
 
+from __future__ import annotations
+
 import os
+import threading
+import uuid
 from concurrent.futures import ThreadPoolExecutor, as_completed
+from typing import Any, Optional
 
 import pandas as pd
 
-from . import _torvan
-from ._distribution import whole
+from . import _check, _torvan
+from ._audit import frame_of
+from ._distribution import problem_args
 from ._progress import Progress
 
 INPUTS = ["ntot", "nhire", "esize", "prop", "minority"]
@@ -44,12 +50,12 @@ def cell(problem, method, alpha, cancel=None):
         row.update(zip(INPUTS, problem))
         ntot, nhire, esize, prop = problem[:4]
         minority = known(problem[4]) if len(problem) == 5 else None
+        if minority is not None and prop is not None and pd.isna(prop):
+            prop = None  # a frame's known pool with no prop
         # The figures without the table, as --batch --rows none computes them:
         # with the direct method a cell may have a million applicants.
-        f = _torvan.figures(whole(ntot, "ntot"), whole(nhire, "nhire"), float(esize),
-                            float(prop), method=method,
-                            minority=None if minority is None else whole(minority, "minority"),
-                            alpha=float(alpha), threads=1, cancel=cancel)
+        f = _torvan.figures(**problem_args(ntot, nhire, esize, prop, minority, alpha, method),
+                            threads=1, cancel=cancel)
         row.update(f["summary"] or {}, **(f["adverse_impact"] or {}))
         row.update(completed=f["completed"], error=f["reason"], accuracy_shortfalls=sum(
             e["kind"] == "accuracy_shortfall" for e in f["events"]))
@@ -58,9 +64,42 @@ def cell(problem, method, alpha, cancel=None):
     return row
 
 
-def run_batch(problems, method, alpha):
-    """The rows of consecutive cells; the unit of work sent to a Dask worker."""
-    return [cell(p, method, alpha) for p in problems]
+# How often a worker's batch looks whether the client has called the grid
+# off: well within the second a user waits after Ctrl-C, and a scheduler
+# round trip each time is negligible beside a cell worth stopping.
+CANCEL_POLL_SECONDS = 0.2
+
+
+def run_batch(problems, method, alpha, stop=None):
+    """The rows of consecutive cells; the unit of work sent to a Dask worker.
+
+    `stop` names a Dask Event the client sets when the grid is called off
+    (Ctrl-C): a thread beside the cells polls it and, once it is set, stops
+    the cell computing and every later one, so that the worker is free at
+    once rather than when the cancelled task would have ended.
+    """
+    token = _torvan.CancelToken()
+    done = threading.Event()
+    if stop is not None:
+        from distributed import Event
+
+        event = Event(stop)
+
+        def watch():
+            while not done.wait(CANCEL_POLL_SECONDS):
+                try:
+                    if event.is_set():
+                        token.cancel()
+                        return
+                except Exception:  # the scheduler gone: nothing left to ask
+                    return
+
+        watcher = threading.Thread(target=watch, daemon=True)
+        watcher.start()
+    try:
+        return [cell(p, method, alpha, token) for p in problems]
+    finally:
+        done.set()
 
 
 def cost(problem):
@@ -93,15 +132,18 @@ def batches(problems, slots):
 
 def problems_of(problems):
     """The problems as tuples, and the index the result rows get."""
-    if isinstance(problems, pd.DataFrame):
-        missing = [c for c in INPUTS[:4] if c not in problems.columns]
-        if missing:
-            raise ValueError(f"the problems need the columns {', '.join(missing)}")
-        columns = [c for c in INPUTS if c in problems.columns]
-        rows = list(problems[columns].itertuples(index=False, name=None))
-        return rows, problems.index
-    rows = [tuple(p) for p in problems]
-    return rows, pd.RangeIndex(len(rows))
+    frame = frame_of(problems, INPUTS, "problems")
+    if not isinstance(frame, pd.DataFrame):  # tuples, each checked in its own cell
+        rows = [tuple(p) for p in frame]
+        return rows, pd.RangeIndex(len(rows))
+    needed = INPUTS[:3] + ([] if "minority" in frame.columns else ["prop"])
+    missing = [c for c in needed if c not in frame.columns]
+    if missing:
+        raise ValueError(f"the problems need the columns {', '.join(missing)}"
+                         " (prop unless minority is given)")
+    frame = frame.assign(prop=frame["prop"] if "prop" in frame.columns else None)
+    columns = [c for c in INPUTS if c in frame.columns]
+    return list(frame[columns].itertuples(index=False, name=None)), frame.index
 
 
 def on_threads(cells, method, alpha, bar):
@@ -133,29 +175,38 @@ def on_cluster(cells, method, alpha, bar, client):
     """
     from distributed import as_completed as arrived
 
+    from distributed import Event
+
     slots = sum(client.nthreads().values())
     work = batches(cells, slots)
-    futures = client.map(run_batch, work, method=method, alpha=alpha, pure=False)
+    stop = f"torvan-grid-{uuid.uuid4().hex}"
+    futures = client.map(run_batch, work, method=method, alpha=alpha, stop=stop, pure=False)
     sizes = {f.key: len(b) for f, b in zip(futures, work)}
     try:
         for f in arrived(futures):
             bar.advance(sizes[f.key])
         return [row for batch in client.gather(futures) for row in batch]
     except BaseException:
+        # Cancelling the tasks does not stop those running: the workers'
+        # batches see the event and stop their cells.
+        Event(stop, client=client).set()
         client.cancel(futures)
         raise
 
 
-def grid(problems, *, method="nested", alpha=0.05, client=None, progress=None):
+def grid(problems: Any, *, method: str = "nested", alpha: float = 0.05, client: Any = None,
+         progress: Optional[bool] = None) -> pd.DataFrame:
     """Compute a grid of problems: one row of figures per problem.
 
     Parameters
     ----------
-    problems : pandas.DataFrame or iterable of tuples
+    problems : pandas.DataFrame, dict of columns, or list of tuples or dicts
         A DataFrame with columns ``ntot``, ``nhire``, ``esize``, ``prop``
-        and optionally ``minority`` (missing values: pools mixed), other
-        columns ignored, its index kept; or ``(ntot, nhire, esize, prop)``
-        tuples, or ``(ntot, nhire, esize, prop, minority)``.
+        and optionally ``minority`` (missing values: pools mixed; ``prop``
+        may be left out when every pool is known), other columns ignored,
+        its index kept; a dict of such columns or a list of dicts by those
+        names; or ``(ntot, nhire, esize, prop)`` tuples, or ``(ntot, nhire,
+        esize, prop, minority)``. Anything else is a TypeError.
     method : {"nested", "direct"}
         How outcomes are computed, for every problem (see
         :func:`distribution`).
@@ -192,15 +243,22 @@ def grid(problems, *, method="nested", alpha=0.05, client=None, progress=None):
 
     Examples
     --------
-    >>> cells = [(n, n // 5, -1.0, 0.2) for n in range(10, 101, 10)]
-    >>> torvan.grid(cells, method="direct")
+    >>> import torvan
+    >>> cells = [(n, n // 5, -1.0, 0.2) for n in range(10, 51, 10)]
+    >>> torvan.grid(cells, method="direct")[["ntot", "mean", "four_fifths", "error"]].round(4)
+       ntot    mean  four_fifths error
+    0    10  0.4627       0.7926  None
+    1    20  0.9788       0.8659  None
+    2    30  1.4206       0.8682  None
+    3    40  1.8309       0.9106  None
+    4    50  2.2173       0.9411  None
     >>> from dask.distributed import Client
-    >>> torvan.grid(cells, client=Client("tcp://scheduler:8786"))
+    >>> g = torvan.grid(cells, client=Client("tcp://scheduler:8786"))  # doctest: +SKIP
     """
-    if method not in _torvan.methods:
-        raise ValueError(f"method must be one of {', '.join(_torvan.methods)}, not {method!r}")
+    _check.method(method, _torvan.methods)
+    alpha = _check.real(alpha, "alpha")
     cells, index = problems_of(problems)
-    with Progress(progress, "cells", total=len(cells)) as bar:
+    with Progress(_check.optional_flag(progress, "progress"), "cells", total=len(cells)) as bar:
         if client is None:
             rows = on_threads(cells, method, alpha, bar)
         else:

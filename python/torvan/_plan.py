@@ -1,34 +1,53 @@
 """Planning: every rule's exact probability as the applicant pool grows."""
 
+from __future__ import annotations
+
+import collections.abc
 import json
+from typing import Any, Optional, Sequence, Union
 
 import pandas as pd
 
-from . import _torvan
-from ._distribution import whole
+from . import _check, _html, _torvan
 from ._progress import Progress
 
 
 def sizes_of(ntot):
-    """The first size, the last and the step of a ``range`` of pool sizes."""
-    if not isinstance(ntot, range):
-        raise ValueError(f"ntot must be a range of pool sizes, e.g. range(10, 2001), not {ntot!r}")
-    if len(ntot) == 0:
+    """The first size, the last and the step of the pool sizes.
+
+    Any sequence or array of whole numbers, evenly spaced and ascending, as
+    the library computes a range: ``range(10, 2001)``, ``[50, 100, 150]``,
+    ``numpy.arange(10, 101, 10)``.
+    """
+    if isinstance(ntot, range):
+        sizes = list(ntot)
+    elif isinstance(ntot, (str, bytes)) or not isinstance(ntot, collections.abc.Iterable):
+        raise TypeError(f"ntot must be a range or sequence of pool sizes, e.g. range(10, 2001), "
+                        f"not {ntot!r}")
+    else:
+        sizes = [_check.whole(n, "ntot") for n in ntot]
+    if not sizes:
         raise ValueError(f"ntot = {ntot!r} holds no pool size")
-    if ntot.step < 1:
-        raise ValueError(f"ntot = {ntot!r} must run upwards")
-    return ntot[0], ntot[-1], ntot.step
+    step = sizes[1] - sizes[0] if len(sizes) > 1 else 1
+    if step < 1 or any(b - a != step for a, b in zip(sizes, sizes[1:])):
+        raise ValueError(f"ntot must run upwards in equal steps (from, from + step, ... to), "
+                         f"not {ntot!r}")
+    return sizes[0], sizes[-1], step
+
+
+def figure(size) -> str:
+    return "-" if pd.isna(size) else str(size)
 
 
 def rules_of(rule):
     """The rules asked for as a list of names: one name, several, or all (None)."""
     if rule is None:
         return []
-    return [rule] if isinstance(rule, str) else list(rule)
-
-
-def optional(value, name, kind):
-    return None if value is None else kind(value, name)
+    rules = [rule] if isinstance(rule, str) else rule
+    if not isinstance(rules, collections.abc.Iterable) or not all(
+            isinstance(r, str) for r in rules):
+        raise TypeError(f"rule must be a rule's name or a list of names, not {rule!r}")
+    return list(rules)
 
 
 class Plan:
@@ -53,9 +72,16 @@ class Plan:
         Whether esize is 0, so that the probabilities are false-positive rates.
     """
 
-    def __init__(self, computed):
-        self._c = computed
-        doc = json.loads(computed.json_text(-1))
+    rows: pd.DataFrame
+    found: pd.DataFrame
+    options: dict
+    false_positive: bool
+
+    def __init__(self, text: str, svg: Optional[str] = None):
+        # The document, one line, and the chart: all a plan is, and what pickles.
+        self._text = text
+        self._svg = svg
+        doc = json.loads(text)
         self.options = doc["plan"]
         self.false_positive = doc["false_positive"]
         rows = pd.DataFrame(doc["rows"], columns=None if doc["rows"] else ["ntot"])
@@ -76,7 +102,7 @@ class Plan:
     def __iter__(self):
         return iter((self.rows, self.found))
 
-    def to_json(self, indent=2):
+    def to_json(self, indent: int = 2) -> str:
         """Return the command line's ``torvan plan --format json`` document as text.
 
         Parameters
@@ -84,21 +110,69 @@ class Plan:
         indent : int, default 2
             Spaces per level, as the command line writes it; -1 for one line.
         """
-        return self._c.json_text(indent)
+        return _torvan.json_reindented(self._text, _check.whole(indent, "indent"))
 
-    def to_dict(self):
+    def to_dict(self) -> dict:
         """Return the command line's ``torvan plan --format json`` document as a dict."""
-        return json.loads(self._c.json_text(-1))
+        return json.loads(self._text)
+
+    def to_frame(self) -> pd.DataFrame:
+        """Return the rows (a copy), one per pool size."""
+        return self.rows.copy()
+
+    def plot(self, ax=None):
+        """Draw each rule's probability against ntot with matplotlib, and the target.
+
+        As ``torvan plan --plot`` draws it: one line per rule, the target a
+        dashed horizontal line; a logarithmic ntot axis when the range
+        spans more than two decades.
+
+        Parameters
+        ----------
+        ax : matplotlib.axes.Axes, optional
+            Where to draw; a new figure's axes by default.
+
+        Returns
+        -------
+        matplotlib.axes.Axes
+        """
+        import matplotlib.pyplot as plt
+
+        if ax is None:
+            _, ax = plt.subplots()
+        for rule in self.options["rules"]:
+            ax.plot(self.rows.index, self.rows[rule], label=rule)
+        ax.axhline(self.options["target"], linestyle="--", color="grey", linewidth=1)
+        n = self.options["ntot"]
+        if n["to"] > 100 * n["from"]:
+            ax.set_xscale("log")
+        ax.set_xlabel("ntot")
+        ax.set_ylabel("false-positive rate" if self.false_positive else "probability of flagging")
+        ax.set_ylim(0, 1)
+        ax.legend(fontsize="small")
+        return ax
+
+    def _repr_html_(self) -> str:
+        o = self.options
+        n = o["ntot"]
+        title = f"torvan.Plan esize={o['esize']}, ntot {n['from']}..{n['to']} step {n['step']}"
+        rows = [(f"{rule}: first, stays", f"{figure(first)}, {figure(stays)}")
+                for rule, (first, stays) in self.found.iterrows()]
+        return _html.page(title, [("target", o["target"])] + rows, self._svg)
 
     def __repr__(self):
         o = self.options
         n = o["ntot"]
         return (f"<torvan.Plan esize={o['esize']}, ntot {n['from']}..{n['to']} step {n['step']}: "
-                f"{len(self.rows)} sizes, target {o['target']}>")
+                f"{len(self.rows)} size{'' if len(self.rows) == 1 else 's'}, "
+                f"target {o['target']}>")
 
 
-def plan(esize, *, ntot, prop=None, minority_share=None, selection_ratio=None, nhire=None,
-         alpha=0.05, target=0.8, rule=None, method="direct", threads=None, progress=None):
+def plan(esize: float, *, ntot: Union[range, Sequence[int]], prop: Optional[float] = None,
+         minority_share: Optional[float] = None, selection_ratio: Optional[float] = None,
+         nhire: Optional[int] = None, alpha: float = 0.05, target: float = 0.8,
+         rule: Union[str, Sequence[str], None] = None, method: str = "direct",
+         threads: Optional[int] = None, progress: Optional[bool] = None) -> Plan:
     """Compute each adverse impact rule's exact probability over a range of pool sizes.
 
     For every pool size, the single problem of that size is computed as
@@ -112,8 +186,9 @@ def plan(esize, *, ntot, prop=None, minority_share=None, selection_ratio=None, n
     ----------
     esize : float
         Mean minority score in standard deviations of the majority's.
-    ntot : range
-        The pool sizes, e.g. ``range(10, 2001)`` or ``range(50, 1001, 50)``.
+    ntot : range or sequence of int
+        The pool sizes, evenly spaced and ascending: ``range(10, 2001)``,
+        ``range(50, 1001, 50)``, a list or a NumPy array of the same.
     prop : float, optional
         Binomial pools: the proportion of minority applicants in the
         population, 0 < prop < 1. Give this or `minority_share`.
@@ -157,17 +232,28 @@ def plan(esize, *, ntot, prop=None, minority_share=None, selection_ratio=None, n
 
     Examples
     --------
-    >>> rows, found = torvan.plan(-0.3, prop=0.3, selection_ratio=0.2, ntot=range(10, 2001))
+    >>> import torvan
+    >>> rows, found = torvan.plan(-0.3, prop=0.3, selection_ratio=0.2,
+    ...                           ntot=range(100, 2001, 100))
     >>> found.loc["fisher_exact", "stays"]
-    >>> rows[["four_fifths", "z_test", "fisher_exact"]].plot(logx=True)
+    1000
+    >>> rows[["four_fifths", "z_test", "fisher_exact"]].head(3).round(4)
+          four_fifths  z_test  fisher_exact
+    ntot
+    100        0.6861  0.1253        0.0870
+    200        0.7436  0.2346        0.1913
+    300        0.7844  0.3400        0.2988
     """
     first, last, step = sizes_of(ntot)
-    with Progress(progress, "sizes") as bar:
-        computed = _torvan.plan(
-            float(esize), ntot_from=first, ntot_to=last, ntot_step=step,
-            prop=None if prop is None else float(prop),
-            minority_share=None if minority_share is None else float(minority_share),
-            selection_ratio=None if selection_ratio is None else float(selection_ratio),
-            nhire=optional(nhire, "nhire", whole), alpha=float(alpha), target=float(target),
-            rules=rules_of(rule), method=method, threads=threads, progress=bar.callback())
-    return Plan(computed)
+    args = dict(
+        prop=_check.optional_real(prop, "prop"),
+        minority_share=_check.optional_real(minority_share, "minority_share"),
+        selection_ratio=_check.optional_real(selection_ratio, "selection_ratio"),
+        nhire=None if nhire is None else _check.whole(nhire, "nhire"),
+        alpha=_check.real(alpha, "alpha"), target=_check.real(target, "target"),
+        rules=rules_of(rule), method=_check.method(method, _torvan.methods),
+        threads=_check.threads(threads))
+    with Progress(_check.optional_flag(progress, "progress"), "sizes") as bar:
+        computed = _torvan.plan(_check.real(esize, "esize"), ntot_from=first, ntot_to=last,
+                                ntot_step=step, **args, progress=bar.callback())
+    return Plan(computed.json_text(-1), computed.svg())

@@ -341,11 +341,19 @@ std::string audit_page(const selection_audit &a) {
   return pg.text;
 }
 
+namespace {
+
+// "1 event", "2 events".
+std::string events_counted(std::size_t n) {
+  return std::to_string(n) + (n == 1 ? " event" : " events");
+}
+
+} // namespace
+
 std::string events_page(const events_audit &e) {
   const std::string count = std::to_string(e.events.size());
-  const std::string events = count + (e.events.size() == 1 ? " event" : " events");
   page pg;
-  pg.add("TORVAN audit of " + events + "\n");
+  pg.add("TORVAN audit of " + events_counted(e.events.size()) + "\n");
   if (e.cancelled) return pg.text + "\nNot audited: the computation was cancelled.\n";
   for (std::size_t i = 0; i < e.audits.size(); ++i) {
     const std::string title = "Event " + std::to_string(i + 1) + " of " + count + ": ";
@@ -382,8 +390,9 @@ std::string events_together_page(const events_audit &e) {
   pg.figure("z, negative when the minority is hired less", m.z, four);
   pg.figure("p, lower tail", m.p_lower, p_value);
   pg.figure("p, two-sided", m.p_two_sided, p_value);
-  pg.add("\nCommon implied effect size, from the " + std::to_string(e.events_informative) +
-         (e.events_informative == 1 ? " event" : " events") + " whose outcome depends on it\n");
+  pg.add("\nCommon implied effect size, from the " +
+         events_counted(static_cast<std::size_t>(e.events_informative)) +
+         " whose outcome depends on it\n");
   esize_lines(pg, e.common, e.alpha, "exact interval (total hires)");
   return pg.text;
 }

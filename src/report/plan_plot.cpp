@@ -191,3 +191,7 @@ std::string plan_svg(const plan_options &opt, const plan_result &r) {
   g.s += "</svg>\n";
   return g.s;
 }
+
+std::string plan_svg_text(const plan_options &opt, const plan_result &r) {
+  return plan_svg(opt, r);
+}

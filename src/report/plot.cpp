@@ -238,3 +238,7 @@ plot_input plot_of(const problem &p, const solution &s) {
     }
   return in;
 }
+
+std::string distribution_svg_text(const problem &p, const solution &s) {
+  return distribution_svg(plot_of(p, s));
+}
