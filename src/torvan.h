@@ -210,6 +210,12 @@ std::string json_error_text(const std::string &error, int indent);
 // The same without rows, from the figures alone (as --rows none writes it).
 std::string json_text(const problem &p, const solve_options &opt, const figures &f,
                       const run_facts &facts, int indent);
+// The joint distribution as the command line's --format joint writes it (a
+// solution computed with keep_joint): a CSV header, then one row per outcome
+// with non-zero probability - minority_applicants, minority_hires,
+// probability, ai (empty where undefined) and each rule's verdict, true or
+// false. The header alone when the computation was not completed.
+std::string joint_csv_text(const problem &p, const solve_options &opt, const solution &s);
 
 // ---------------------------------------------------------------------------
 // Audits of an observed selection (torvan audit): the usual adverse impact

@@ -250,3 +250,7 @@ std::string json_text(const problem &p, const solve_options &opt, const figures 
 std::string json_error_text(const std::string &error, int indent) {
   return json_error(error).dump(indent);
 }
+
+std::string joint_csv_text(const problem &p, const solve_options &opt, const solution &s) {
+  return joint_document(p, opt, s);
+}
