@@ -110,9 +110,10 @@ distribution_of <- function(ntot, nhire, esize, prop, method, minority, threads,
 missing_for_nan <- function(values) lapply(values, function(v) replace(v, is.nan(v), NA_real_))
 
 # The figures of one grid cell, without the table (as the command line's
-# --rows none); the cell's error, or the reason it was not completed, goes to
-# the error column instead of stopping the grid. A missing minority count
-# means pools mixed over the binomial.
+# --rows none); the cell's refusal, or the reason it was not completed, goes
+# to the error column instead of stopping the grid (an interrupt or a time
+# limit stops it). A missing minority count means pools mixed over the
+# binomial.
 grid_cell <- function(cell, method, threads, alpha) {
   minority <- if (is.null(cell$minority) || is.na(cell$minority)) NULL else cell$minority
   prop <- if (is.null(cell$prop)) NA_real_ else cell$prop
@@ -121,7 +122,7 @@ grid_cell <- function(cell, method, threads, alpha) {
                                                   method, minority, threads, alpha))
     if (!is.null(r$error)) refuse(r$error)
     r
-  }, error = function(e) conditionMessage(e))
+  }, torvan_error = function(e) conditionMessage(e))
   if (is.character(r)) {
     return(list(completed = FALSE, figures = grid_figures(no_summary(), NA_real_), error = r))
   }
