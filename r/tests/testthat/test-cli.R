@@ -48,7 +48,8 @@ test_that("a refused problem carries the command line's message", {
   skip_if_not_installed("jsonlite")
   for (input in c("1 5 -0.5 0.3", "20 25 -0.5 0.3", "20 5 -0.5 0", "20 5 -0.5 1.5")) {
     p <- as.numeric(strsplit(input, " ")[[1]])
-    expect_error(ai_distribution(p[1], p[2], p[3], p[4]), cli("json", input)$error, fixed = TRUE,
+    message <- cli("json", input)$error
+    expect_error(ai_distribution(p[1], p[2], p[3], p[4]), message, fixed = TRUE,
                  class = "torvan_error")
   }
 })
