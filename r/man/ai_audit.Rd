@@ -71,20 +71,27 @@ logarithm, an unbounded end of an interval) is \code{NA}, with a string
 \code{<name>_reason} beside it saying why. Counts the command line refuses
 are an error of class \code{torvan_error} with its message.
 \code{ai_audit_events} computes on a thread of its own; a user interrupt
-stops it within a second.
+stops it within a second, and a time limit (\code{setTimeLimit()}) with an
+error a caller can catch.
 }
 \value{
 \code{ai_audit}: a list of class \code{torvan_audit} with the command line's
 JSON document's fields (\code{alpha}, \code{observed}, \code{rates},
 \code{impact_ratio}, \code{ai}, \code{four_fifths}, \code{shortfall},
 \code{z_test}, \code{fisher_exact}, \code{z_ir}, \code{impact_ratio_ci},
-\code{implied_esize}, ...), nested lists for its objects; \code{print} shows
-the command line's page.
+\code{implied_esize}, ...), nested lists for its objects, and \code{json},
+the document itself as one string; \code{print} shows the command line's
+page.
 
 \code{ai_audit_events}: a list of class \code{torvan_audit_events} with
 \code{events} (a list of \code{torvan_audit}, each with its \code{event}
-name), \code{total}, \code{mantel_haenszel} and
-\code{common_implied_esize}.
+name), \code{total}, \code{mantel_haenszel},
+\code{common_implied_esize}, \code{table}, a data frame with one row per
+event and one column per figure of its document, nested names joined by
+underscores (\code{observed_minority_hires}, \code{z_test_p_lower},
+\code{implied_esize_mle}, ...; \code{NA} where a figure has no value, its
+\code{<name>_reason} column saying why), and \code{json}, the command line's
+JSON document (\code{torvan audit --events --format json}).
 }
 \seealso{\code{\link{ai_distribution}} for the distribution of the ratio
 before the selection.}
@@ -99,4 +106,5 @@ events <- data.frame(event = c("2023", "2024"), minority_applicants = c(50, 40),
 e <- ai_audit_events(events)
 e$mantel_haenszel$odds_ratio
 e$common_implied_esize
+e$table[, c("event", "impact_ratio", "z_test_p_lower", "fisher_exact_p_lower")]
 }

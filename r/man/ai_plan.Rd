@@ -55,7 +55,8 @@ not be computed reaches nothing.
 Progress, one step per size, is reported through \pkg{progressr} once asked
 for (\code{progressr::handlers(global = TRUE)}, or
 \code{progressr::with_progress(ai_plan(...))}). A user interrupt stops the
-plan within a fraction of a second.
+plan within a fraction of a second; a time limit (\code{setTimeLimit()})
+likewise, with an error a caller can catch.
 }
 \value{
 A list of class \code{torvan_plan}: \code{rows}, a data frame with one row

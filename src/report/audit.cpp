@@ -311,7 +311,7 @@ std::string audit_page(const selection_audit &a) {
 std::string events_page(const events_audit &e) {
   const std::string count = std::to_string(e.events.size());
   page pg;
-  pg.add("TORVAN audit of " + count + " events\n");
+  pg.add("TORVAN audit of " + count + (e.events.size() == 1 ? " event\n" : " events\n"));
   if (e.cancelled) return pg.text + "\nNot audited: the computation was cancelled.\n";
   for (std::size_t i = 0; i < e.audits.size(); ++i) {
     const std::string title = "Event " + std::to_string(i + 1) + " of " + count + ": ";
