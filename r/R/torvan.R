@@ -40,14 +40,21 @@ ai_grid <- function(problems, method = "nested", threads = 1L, alpha = 0.05) {
   why <- options_refusal(method, alpha)
   if (!is.null(why)) refuse(in_r_words(why, list(alpha = alpha)))
   cells <- lapply(seq_len(nrow(problems)), function(i) as.list(problems[i, , drop = FALSE]))
+  # Workers on this machine (multisession, multicore, callr) stop the cells
+  # they are computing once this file exists: created when the grid is left
+  # before it is done, by an interrupt or an error.
+  cancel_file <- tempfile("torvan-grid-cancel-")
+  finished <- FALSE
+  on.exit(if (!finished) file.create(cancel_file), add = TRUE)
   # One progressr step per row; shown only where the user asked for progress
   # (progressr::handlers(global = TRUE), or with_progress()).
   done <- progressor(along = cells)
   rows <- future_lapply(cells, function(cell) {
-    row <- grid_cell(cell, method, threads, alpha)
+    row <- grid_cell(cell, method, threads, alpha, cancel_file)
     done()
     row
   })
+  finished <- TRUE
   columns <- names(grid_figures(no_summary(), NA_real_, NA_real_, NA_real_))
   figures <- matrix(as.double(unlist(lapply(rows, `[[`, "figures"))), ncol = length(columns),
                     byrow = TRUE, dimnames = list(NULL, columns))
@@ -116,7 +123,8 @@ checked_problem <- function(ntot, nhire, esize, prop, method, minority, threads,
 distribution_of <- function(ntot, nhire, esize, prop, method, minority, threads, alpha, rows,
                             joint, tick) {
   a <- checked_problem(ntot, nhire, esize, prop, method, minority, threads, alpha)
-  r <- do.call(solve_problem, c(a, list(rows = rows, joint = joint, json = TRUE, tick = tick)))
+  r <- do.call(solve_problem, c(a, list(rows = rows, joint = joint, json = TRUE, tick = tick,
+                                        cancel_file = "")))
   if (!is.null(r$error)) refuse(in_r_words(r$error, a))
   known <- if (a$minority < 0L) NULL else a$minority
   x <- c(list(problem = c(a[c("ntot", "nhire", "esize", "prop")], list(minority = known)),
@@ -155,13 +163,13 @@ in_r_words <- function(message, values) {
 # to the error column instead of stopping the grid (an interrupt or a time
 # limit stops it). A missing minority count means pools mixed over the
 # binomial.
-grid_cell <- function(cell, method, threads, alpha) {
+grid_cell <- function(cell, method, threads, alpha, cancel_file) {
   minority <- if (is.null(cell$minority) || is.na(cell$minority)) NULL else cell$minority
   r <- tryCatch({
     a <- checked_problem(cell$ntot, cell$nhire, cell$esize, cell$prop, method, minority, threads,
                          alpha)
     r <- do.call(solve_problem, c(a, list(rows = FALSE, joint = FALSE, json = FALSE,
-                                          tick = NULL)))
+                                          tick = NULL, cancel_file = cancel_file)))
     if (!is.null(r$error)) refuse(in_r_words(r$error, a))
     r
   }, torvan_error = function(e) conditionMessage(e))

@@ -38,7 +38,10 @@ whichever back-end computes the rows: it is shown once asked for, with
 \code{progressr::with_progress(ai_grid(...))} for one call, and nothing is
 shown otherwise. A user interrupt, or a time limit, stops the row being
 computed in this session within a fraction of a second, as in
-\code{\link{ai_distribution}}.
+\code{\link{ai_distribution}}; workers on the same machine
+(\code{multisession}, \code{multicore}) stop the rows they are computing
+too, so the next grid does not wait for them. Workers on other machines
+finish their rows.
 }
 \value{
 \code{problems} with these columns added: \code{method}, \code{alpha},

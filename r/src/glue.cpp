@@ -165,11 +165,11 @@ SEXP options_refusal(std::string method, double alpha) {
 // none (with the direct method no problem is then too large). joint: with
 // the joint distribution (rows only). json: with the command line's JSON
 // document. tick(pools, total), when given, is called on R's thread with the
-// pools finished since its last call.
+// pools finished since its last call. cancel_file: see run_interruptibly.
 // [[Rcpp::export(rng = false)]]
 Rcpp::List solve_problem(int ntot, int nhire, double esize, double prop, std::string method,
                          int minority, double alpha, int threads, bool rows, bool joint, bool json,
-                         Rcpp::RObject tick) {
+                         Rcpp::RObject tick, std::string cancel_file) {
   const problem p{ntot, nhire, esize, prop};
   solve_options opt;
   std::optional<std::string> why = options_from(method, minority, alpha, threads, opt);
@@ -199,7 +199,7 @@ Rcpp::List solve_problem(int ntot, int nhire, double esize, double prop, std::st
           };
           return how(p, o);
         },
-        report);
+        report, cancel_file);
   };
   std::optional<solution> s;
   figures f;

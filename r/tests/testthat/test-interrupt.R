@@ -68,3 +68,31 @@ test_that("ai_grid reports its rows through progressr, and prints nothing itself
   expect_match(paste(bar, collapse = ""), "100%")
   expect_silent(ai_grid(grid))
 })
+
+test_that("an interrupted grid leaves no worker computing: the next grid is quick", {
+  skip_if_not_installed("processx")
+  skip_if_not_installed("future")
+  # Two multisession workers, each computing a cell of about ten seconds
+  # when the session is interrupted; a worker still on its cell would hold
+  # the next grid of two quick cells back by as long.
+  code <- '
+    library(torvan)
+    future::plan(future::multisession, workers = 2)
+    quick <- data.frame(ntot = c(10, 12), nhire = 3, esize = -0.5, prop = 0.3)
+    invisible(ai_grid(quick))
+    slow <- data.frame(ntot = 200, nhire = 50, esize = -0.5, prop = 0.3)
+    cat("computing\n")
+    r <- tryCatch({ ai_grid(slow[rep(1, 4), ]); "finished" }, interrupt = function(e) "interrupted")
+    seconds <- system.time(g <- ai_grid(quick))[["elapsed"]]
+    cat("grid", r, "then", sum(g$completed), "cells in", seconds, "seconds\n")'
+  p <- processx::process$new(file.path(R.home("bin"), "Rscript"), c("-e", code),
+                             stdout = "|", stderr = "2>&1",
+                             env = c("current", R_LIBS = paste(.libPaths(), collapse = ":")))
+  on.exit(p$kill(), add = TRUE)
+  out <- read_until(p, "computing", 60)
+  Sys.sleep(1)
+  p$interrupt()
+  out <- read_until(p, "in [0-9.]+ seconds", 30, out)
+  expect_match(out, "grid interrupted then 2 cells in")
+  expect_lt(as.double(sub(".* in ([0-9.]+) seconds.*", "\\1", out)), 4)
+})
