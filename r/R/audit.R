@@ -76,13 +76,3 @@ flattened <- function(x, prefix = "") {
   }
   out
 }
-
-print.torvan_audit <- function(x, ...) {
-  cat(attr(x, "page"))
-  invisible(x)
-}
-
-print.torvan_audit_events <- function(x, ...) {
-  cat(attr(x, "page"))
-  invisible(x)
-}

@@ -33,25 +33,6 @@ ai_plan <- function(esize, ntot, prop = NULL, minority_share = NULL, selection_r
             class = "torvan_plan")
 }
 
-print.torvan_plan <- function(x, ...) {
-  sizes <- x$rows$ntot
-  what <- if (x$false_positive) "false-positive rate" else "probability of flagging"
-  range <- if (length(sizes) == 1L) {
-    sprintf("1 pool size, %d", sizes)
-  } else {
-    sprintf("%d pool sizes from %d to %d", length(sizes), min(sizes), max(sizes))
-  }
-  cat(sprintf("Adverse impact plan: %s; each rule's %s\n", range, what))
-  missing <- sum(!x$rows$completed)
-  if (missing > 0L) {
-    cat(sprintf("%s could not be computed (see $rows$error)\n", counted(missing, "size")))
-  }
-  cat(sprintf("Sizes that reach the target %s (first; stays to the end), NA: not reached\n",
-              format(x$target)))
-  print(x$found, row.names = FALSE)
-  invisible(x)
-}
-
 # The first size, the last, the step and the count of an ascending, evenly
 # spaced vector of whole numbers (such as 10:2000 or seq(50, 1000, by = 50)).
 size_range <- function(ntot) {

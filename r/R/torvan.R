@@ -63,48 +63,6 @@ ai_grid <- function(problems, method = "nested", threads = 1L, alpha = 0.05) {
         error = vapply(rows, `[[`, character(1L), "error"))
 }
 
-print.torvan_distribution <- function(x, digits = 5L, ...) {
-  p <- x$problem
-  pool <- if (is.null(x$minority)) {
-    paste("prop =", format(p$prop))
-  } else {
-    paste("minority =", x$minority)
-  }
-  cat(sprintf("Adverse impact ratio, %s method: ntot = %d, nhire = %d, esize = %s, %s\n",
-              x$method, p$ntot, p$nhire, format(p$esize), pool))
-  if (!x$completed) {
-    cat("Not computed:", x$reason, "\n")
-    return(invisible(x))
-  }
-  f <- function(v) format(unname(v), digits = digits)
-  if (is.null(x$table)) {
-    cat("Figures without the table (rows = FALSE)\n")
-  } else {
-    cat(sprintf("%s the ratio can take, %d of them defined\n", counted(nrow(x$table), "value"),
-                sum(x$table$defined)))
-  }
-  m <- x$moments
-  cat(sprintf("Given that it is defined: mean %s, sd %s, variance %s\n", f(m["mean"]),
-              f(m["sd"]), f(m["variance"])))
-  q <- x$percentiles
-  cat(sprintf("  percentiles: 5%% %s, 25%% %s, 50%% %s, 75%% %s, 95%% %s\n", f(q["p5"]),
-              f(q["p25"]), f(q["p50"]), f(q["p75"]), f(q["p95"])))
-  u <- x$undefined
-  cat(sprintf("P(undefined) %s (no minority hired %s, a group absent %s)\n", f(x$p_undefined),
-              f(u["no_minority_hired"]), f(u["group_absent"])))
-  cat(sprintf("P(AI > 1.25) %s, P(AI < 0.8) %s\n", f(x$p_above_1_25), f(x$p_below_0_8)))
-  a <- x$adverse_impact
-  cat(sprintf("Rules flagging the minority (alpha %s): four-fifths %s, one person %s,\n",
-              format(a["alpha"]), f(a["four_fifths"]), f(a["four_fifths_one_person"])))
-  cat(sprintf("  Z test %s, Fisher exact %s, Z_IR %s\n", f(a["z_test"]), f(a["fisher_exact"]),
-              f(a["z_ir"])))
-  if (nrow(x$events) > 0L) {
-    cat(sprintf("%s during the computation (see $events)\n",
-                counted(nrow(x$events), "integration event")))
-  }
-  invisible(x)
-}
-
 # The arguments of one problem as the library takes them, or a torvan_error.
 # A known pool needs no prop; the library is handed NA for it.
 checked_problem <- function(ntot, nhire, esize, prop, method, minority, threads, alpha) {

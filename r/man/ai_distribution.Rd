@@ -1,6 +1,10 @@
 \name{ai_distribution}
 \alias{ai_distribution}
 \alias{print.torvan_distribution}
+\alias{format.torvan_distribution}
+\alias{summary.torvan_distribution}
+\alias{as.data.frame.torvan_distribution}
+\alias{plot.torvan_distribution}
 \title{Exact sampling distribution of the adverse impact ratio}
 \description{
 Computes, without simulation, every value the adverse impact (AI) ratio --
@@ -14,6 +18,10 @@ ai_distribution(ntot, nhire, esize, prop = NULL, method = "nested",
                 joint = FALSE)
 
 \method{print}{torvan_distribution}(x, digits = 5L, ...)
+\method{format}{torvan_distribution}(x, digits = 5L, ...)
+\method{summary}{torvan_distribution}(object, ...)
+\method{as.data.frame}{torvan_distribution}(x, ...)
+\method{plot}{torvan_distribution}(x, ...)
 }
 \arguments{
   \item{ntot}{number of applicants, a whole number of at least 2.}
@@ -47,9 +55,9 @@ ai_distribution(ntot, nhire, esize, prop = NULL, method = "nested",
   \item{joint}{\code{TRUE}: also the joint distribution of the pool's
     minority applicants and the minority hires, with each rule's verdict on
     every outcome (the command line's \code{--format joint}).}
-  \item{x}{a \code{torvan_distribution}.}
+  \item{x, object}{a \code{torvan_distribution}.}
   \item{digits}{significant digits of the printed figures.}
-  \item{...}{ignored.}
+  \item{...}{for \code{plot}, graphical parameters; else ignored.}
 }
 \details{
 The distribution is the one the \code{torvan} command-line program computes,
@@ -138,13 +146,23 @@ An object of class \code{torvan_distribution}, a list with
     \code{z_ir}; else \code{NULL}.}
   \item{json}{the command line's JSON document (\code{--format json}, with
     \code{--rows none} when \code{rows = FALSE}), as one string.}
-\code{print} shows a short summary and returns \code{x} invisibly.
+\code{print} shows a short summary, the lines of \code{format}, and returns
+\code{x} invisibly. \code{summary} gives one row, the problem and its
+figures under the column names of an \code{\link{ai_grid}} row;
+\code{as.data.frame} the table. \code{plot} draws the chart of the command
+line's \code{--plot}: the probability of each defined value (spikes, left
+axis), the cumulative probability over every outcome (steps, right axis; it
+ends at the probability that the ratio is defined), and the four-fifths
+thresholds 0.8 and 1.25 (dashed); the axis is logarithmic, leaving out a
+ratio of 0, when the positive values span more than two decades.
 }
 \seealso{\code{\link{ai_grid}} for many problems at once.}
 \examples{
 x <- ai_distribution(20, 5, -0.5, 0.3, threads = 1)
 x
 head(x$table)
+summary(x)[, c("mean", "p50", "four_fifths", "z_test")]
+plot(x)
 x$moments
 x$adverse_impact
 ai_distribution(100, 20, -1, method = "direct", minority = 20, threads = 1)
