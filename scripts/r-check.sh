@@ -9,13 +9,19 @@ root=$(cd "$(dirname "$0")/.." && pwd)
 build=$(realpath -m "${1:-$root/build}")
 version=$(sed -n 's/^project(torvan VERSION \([0-9.]*\).*/\1/p' "$root/CMakeLists.txt")
 
-"$root/scripts/r-package.sh" --tarball "$build"
+# ccache's compiler links, when installed, spare a later check the
+# compilations: R CMD build's, which installs the package in a temporary
+# folder of a new name each time to build the vignette, and the check's own.
+path=/usr/local/bin:/usr/bin:/bin
+cached=$PATH
+if [ -d /usr/lib/ccache ]; then
+  path=/usr/lib/ccache:$path
+  cached=/usr/lib/ccache:$PATH
+fi
+PATH=$cached CCACHE_NOHASHDIR=true "$root/scripts/r-package.sh" --tarball "$build"
 dir=$build/r-check
 rm -rf "$dir"
 mkdir -p "$dir"
-path=/usr/local/bin:/usr/bin:/bin
-# ccache's compiler links, when installed, spare a later check the compilation.
-[ -d /usr/lib/ccache ] && path=/usr/lib/ccache:$path
 (cd "$dir" && env -i PATH="$path" HOME="$HOME" LANG=C.UTF-8 \
   R CMD check --no-manual "$build/torvan_$version.tar.gz") | tee "$dir/check.out" || true
 
