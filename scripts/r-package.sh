@@ -41,7 +41,8 @@ sed -i "s/^Version: .*/Version: $version/" "$pkg/DESCRIPTION"
 Rscript -e "invisible(Rcpp::compileAttributes('$pkg'))"
 
 if [ "$tarball" = yes ]; then
-  (cd "$build" && R CMD build --no-manual r-pkg)
+  # Building the vignette installs the package in a folder of its own first.
+  (cd "$build" && MAKEFLAGS=${MAKEFLAGS:--j2} R CMD build --no-manual r-pkg)
 fi
 if [ "$up_to_date" = yes ]; then
   echo "r-package: torvan $version is up to date in $lib"
