@@ -217,6 +217,13 @@ std::string json_text(const problem &p, const solve_options &opt, const figures 
 // false. The header alone when the computation was not completed.
 std::string joint_csv_text(const problem &p, const solve_options &opt, const solution &s);
 
+// One of this library's JSON documents (any of the *_json_text functions'
+// texts, or a part of one) at another indent: the text its function would
+// have written with that indent. The numbers are read back exactly and
+// written as before, so only the white space changes. std::invalid_argument
+// when the text is not JSON.
+std::string json_reindented(const std::string &text, int indent);
+
 // ---------------------------------------------------------------------------
 // Audits of an observed selection (torvan audit): the usual adverse impact
 // statistics of one 2 x 2 table of applicants and hires, and the effect size

@@ -308,10 +308,19 @@ std::string audit_page(const selection_audit &a) {
   return pg.text;
 }
 
+namespace {
+
+// "1 event", "2 events".
+std::string events_counted(std::size_t n) {
+  return std::to_string(n) + (n == 1 ? " event" : " events");
+}
+
+} // namespace
+
 std::string events_page(const events_audit &e) {
   const std::string count = std::to_string(e.events.size());
   page pg;
-  pg.add("TORVAN audit of " + count + (e.events.size() == 1 ? " event\n" : " events\n"));
+  pg.add("TORVAN audit of " + events_counted(e.events.size()) + "\n");
   if (e.cancelled) return pg.text + "\nNot audited: the computation was cancelled.\n";
   for (std::size_t i = 0; i < e.audits.size(); ++i) {
     const std::string title = "Event " + std::to_string(i + 1) + " of " + count + ": ";
@@ -327,7 +336,8 @@ std::string events_page(const events_audit &e) {
                ? maybe<double>{static_cast<double>(hired) / static_cast<double>(applicants), ""}
                : maybe<double>{std::nullopt, "no event has applicants of this group"};
   };
-  pg.add("\nAll " + count + " events together\n\n");
+  pg.add(e.events.size() == 1 ? std::string("\nThe event on its own\n\n")
+                              : "\nAll " + count + " events together\n\n");
   pg.last_why.clear();
   counts_table(pg, t, rate(t.x, t.n1), rate(t.y, t.n0),
                static_cast<double>(t.x + t.y) / static_cast<double>(t.n1 + t.n0));
@@ -342,8 +352,9 @@ std::string events_page(const events_audit &e) {
   pg.figure("z, negative when the minority is hired less", m.z, "%.4f");
   pg.figure("p, lower tail", m.p_lower, "%.6g");
   pg.figure("p, two-sided", m.p_two_sided, "%.6g");
-  pg.add("\nCommon implied effect size, from the " + std::to_string(e.events_informative) +
-         " events whose outcome depends on it\n");
+  pg.add("\nCommon implied effect size, from the " +
+         events_counted(static_cast<std::size_t>(e.events_informative)) +
+         " whose outcome depends on it\n");
   esize_lines(pg, e.common, e.alpha, "exact interval (total hires)");
   return pg.text;
 }

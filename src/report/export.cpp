@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
+#include <stdexcept>
 
 #include <gsl/gsl_version.h>
 
@@ -253,4 +254,10 @@ std::string json_error_text(const std::string &error, int indent) {
 
 std::string joint_csv_text(const problem &p, const solve_options &opt, const solution &s) {
   return joint_document(p, opt, s);
+}
+
+std::string json_reindented(const std::string &text, int indent) {
+  const auto doc = nlohmann::ordered_json::parse(text, nullptr, false);
+  if (doc.is_discarded()) throw std::invalid_argument("not a JSON document");
+  return dumped(doc, indent);
 }
