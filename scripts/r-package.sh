@@ -4,7 +4,7 @@
 # so the repository keeps one copy of them; likewise the audit tests' table
 # of 2 x 2 tables, added under tests/testthat. Skipped when nothing it is made of
 # changed since the last install. With --tarball, also writes the source
-# package BUILD/torvan_VERSION.tar.gz (for R CMD check).
+# package BUILD/torvan_VERSION.tar.gz (for R CMD check, scripts/r-check.sh).
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 tarball=no
@@ -20,7 +20,9 @@ sources() {
 }
 stamp=$( (echo "$version" && cd "$root" && sources | xargs sha256sum) | sha256sum | cut -d' ' -f1)
 installed=$(cat "$lib/.torvan-stamp" 2>/dev/null || true)
-if [ "$tarball" = no ] && [ -f "$lib/torvan/DESCRIPTION" ] && [ "$installed" = "$stamp" ]; then
+up_to_date=no
+[ -f "$lib/torvan/DESCRIPTION" ] && [ "$installed" = "$stamp" ] && up_to_date=yes
+if [ "$up_to_date" = yes ] && [ "$tarball" = no ]; then
   echo "r-package: torvan $version is up to date in $lib"
   exit 0
 fi
@@ -39,7 +41,12 @@ sed -i "s/^Version: .*/Version: $version/" "$pkg/DESCRIPTION"
 Rscript -e "invisible(Rcpp::compileAttributes('$pkg'))"
 
 if [ "$tarball" = yes ]; then
-  (cd "$build" && R CMD build --no-manual r-pkg)
+  # Building the vignette installs the package in a folder of its own first.
+  (cd "$build" && MAKEFLAGS=${MAKEFLAGS:--j2} R CMD build --no-manual r-pkg)
+fi
+if [ "$up_to_date" = yes ]; then
+  echo "r-package: torvan $version is up to date in $lib"
+  exit 0
 fi
 MAKEFLAGS=${MAKEFLAGS:--j2} R CMD INSTALL --no-multiarch -l "$lib" "$pkg"
 echo "$stamp" >"$lib/.torvan-stamp"

@@ -17,31 +17,20 @@ ai_plan <- function(esize, ntot, prop = NULL, minority_share = NULL, selection_r
   threads <- if (is.null(threads)) 0L else whole_number(threads, "threads", 1L)
   # One progressr step per size; shown only where the user asked for progress.
   done <- progressor(steps = sizes[["count"]])
-  r <- plan_sizes(given(esize, "esize"), sizes[["from"]], sizes[["to"]], sizes[["step"]],
-                  given(prop, "prop"), given(minority_share, "minority_share"),
-                  given(selection_ratio, "selection_ratio"), hires,
-                  single_number(alpha, "alpha"), single_number(target, "target"),
-                  if (is.null(rule)) character() else rule, method, threads,
+  values <- list(esize = given(esize, "esize"), prop = given(prop, "prop"),
+                 minority_share = given(minority_share, "minority_share"),
+                 selection_ratio = given(selection_ratio, "selection_ratio"),
+                 alpha = single_number(alpha, "alpha"), target = single_number(target, "target"))
+  r <- plan_sizes(values$esize, sizes[["from"]], sizes[["to"]], sizes[["step"]], values$prop,
+                  values$minority_share, values$selection_ratio, hires, values$alpha,
+                  values$target, if (is.null(rule)) character() else rule, method, threads,
                   function(n) done(amount = n))
-  if (!is.null(r$error)) refuse(r$error)
+  if (!is.null(r$error)) refuse(in_r_words(r$error, values))
   rows <- as.data.frame(r$rows, stringsAsFactors = FALSE)
   found <- as.data.frame(r$found, stringsAsFactors = FALSE)
   structure(list(rows = rows, found = found, false_positive = as.double(esize) == 0,
                  target = as.double(target), json = r$json),
             class = "torvan_plan")
-}
-
-print.torvan_plan <- function(x, ...) {
-  sizes <- x$rows$ntot
-  what <- if (x$false_positive) "false-positive rate" else "probability of flagging"
-  cat(sprintf("Adverse impact plan: %d pool sizes from %d to %d; each rule's %s\n",
-              length(sizes), min(sizes), max(sizes), what))
-  missing <- sum(!x$rows$completed)
-  if (missing > 0L) cat(sprintf("%d sizes could not be computed (see $rows$error)\n", missing))
-  cat(sprintf("Sizes that reach the target %s (first; stays to the end), NA: not reached\n",
-              format(x$target)))
-  print(x$found, row.names = FALSE)
-  invisible(x)
 }
 
 # The first size, the last, the step and the count of an ascending, evenly

@@ -1,6 +1,10 @@
 \name{ai_distribution}
 \alias{ai_distribution}
 \alias{print.torvan_distribution}
+\alias{format.torvan_distribution}
+\alias{summary.torvan_distribution}
+\alias{as.data.frame.torvan_distribution}
+\alias{plot.torvan_distribution}
 \title{Exact sampling distribution of the adverse impact ratio}
 \description{
 Computes, without simulation, every value the adverse impact (AI) ratio --
@@ -9,10 +13,15 @@ the \code{nhire} best-scoring of \code{ntot} applicants are hired top-down,
 with its probability, and what a researcher reads off the distribution.
 }
 \usage{
-ai_distribution(ntot, nhire, esize, prop, method = "nested", minority = NULL,
-                threads = NULL, alpha = 0.05)
+ai_distribution(ntot, nhire, esize, prop = NULL, method = "nested",
+                minority = NULL, threads = NULL, alpha = 0.05, rows = TRUE,
+                joint = FALSE)
 
 \method{print}{torvan_distribution}(x, digits = 5L, ...)
+\method{format}{torvan_distribution}(x, digits = 5L, ...)
+\method{summary}{torvan_distribution}(object, ...)
+\method{as.data.frame}{torvan_distribution}(x, ...)
+\method{plot}{torvan_distribution}(x, ...)
 }
 \arguments{
   \item{ntot}{number of applicants, a whole number of at least 2.}
@@ -21,7 +30,8 @@ ai_distribution(ntot, nhire, esize, prop, method = "nested", minority = NULL,
     standard normal, minority scores normal with unit variance.}
   \item{prop}{proportion of minority applicants in the population, strictly
     between 0 and 1: the number of minority applicants is binomial. Not used
-    (it may be \code{NA}) when \code{minority} is given.}
+    (it may be left out, \code{NULL} or \code{NA}) when \code{minority} is
+    given.}
   \item{method}{how the probabilities of a pool's hiring outcomes are
     computed. \code{"nested"}: the classic nested adaptive Gauss-Kronrod
     integration of each outcome, which reproduces the classic report digit for
@@ -38,9 +48,16 @@ ai_distribution(ntot, nhire, esize, prop, method = "nested", minority = NULL,
     every count.}
   \item{alpha}{significance level of the adverse impact rules' tests,
     strictly between 0 and 1.}
-  \item{x}{a \code{torvan_distribution}.}
+  \item{rows}{\code{FALSE}: the figures without the table, as the command
+    line's \code{--rows none}. With the direct method no problem is then too
+    large; a problem whose table would not fit in memory is refused with a
+    message that says so.}
+  \item{joint}{\code{TRUE}: also the joint distribution of the pool's
+    minority applicants and the minority hires, with each rule's verdict on
+    every outcome (the command line's \code{--format joint}).}
+  \item{x, object}{a \code{torvan_distribution}.}
   \item{digits}{significant digits of the printed figures.}
-  \item{...}{ignored.}
+  \item{...}{for \code{plot}, graphical parameters; else ignored.}
 }
 \details{
 The distribution is the one the \code{torvan} command-line program computes,
@@ -54,7 +71,11 @@ same, as the command line does.
 
 The library computes on a thread of its own while R waits for it; a user
 interrupt (Ctrl-C, or Esc in the R GUI) stops the computation within a
-fraction of a second, and no thread is left computing.
+fraction of a second, and no thread is left computing. A time limit set with
+\code{setTimeLimit()} stops it likewise, as an error a caller can catch.
+Progress, one step per pool composition, is reported through \pkg{progressr}
+once asked for (\code{progressr::handlers(global = TRUE)}, or
+\code{progressr::with_progress()}).
 
 The adverse impact rules, each flagging the minority group only, for an
 outcome with rates \eqn{r_1} (minority) and \eqn{r_0} (majority), and
@@ -78,14 +99,17 @@ pool (\code{no_comparison}).
 }
 \value{
 An object of class \code{torvan_distribution}, a list with
-  \item{problem}{the four values of the problem.}
+  \item{problem}{the values of the problem: \code{ntot}, \code{nhire},
+    \code{esize}, \code{prop} (\code{NA} when not given) and \code{minority}
+    (\code{NULL} for mixed pools).}
   \item{method, minority}{as given.}
   \item{completed}{whether the distribution was computed.}
   \item{reason}{why it was not, or \code{NA}.}
   \item{table}{a data frame, one row per value the ratio can take, ascending,
     the undefined ratio (no minority hire, or no applicant of one group) last:
     \code{ai} (\code{NA} on the undefined row), \code{defined},
-    \code{probability}, \code{cumulative}.}
+    \code{probability}, \code{cumulative}; \code{NULL} with
+    \code{rows = FALSE}.}
   \item{moments}{\code{mean}, \code{variance} and \code{sd} of the ratio given
     that it is defined (\code{NA} when no probability lands on a defined
     value).}
@@ -105,20 +129,44 @@ An object of class \code{torvan_distribution}, a list with
     \code{z_not_four_fifths}.}
   \item{skipped_pool_weight}{the total binomial weight of the pool
     compositions too improbable to be computed.}
+  \item{skipped_outcome_weight}{with \code{rows = FALSE}, the direct method's
+    total probability of the hiring outcomes too improbable to matter, left
+    out of the figures; 0 with the table.}
   \item{events}{a data frame of what happened while the pools were integrated
     (an integrator's error number, an estimate accepted as 1, a missed error
     bound), one row per
     event: \code{kind}, \code{nmin}, \code{code}, \code{t}, \code{smin},
     \code{rmaj}, \code{stored}, \code{raw} (for an \code{accuracy_shortfall},
     the factor by which the error bound was missed).}
-\code{print} shows a short summary and returns \code{x} invisibly.
+  \item{joint}{with \code{joint = TRUE}, a data frame with one row per
+    outcome of non-zero probability: \code{minority_applicants},
+    \code{minority_hires}, \code{probability}, \code{ai} (\code{NA} where
+    undefined), and the verdicts \code{four_fifths},
+    \code{four_fifths_one_person}, \code{z_test}, \code{fisher_exact},
+    \code{z_ir}; else \code{NULL}.}
+  \item{json}{the command line's JSON document (\code{--format json}, with
+    \code{--rows none} when \code{rows = FALSE}), as one string.}
+\code{print} shows a short summary, the lines of \code{format}, and returns
+\code{x} invisibly. \code{summary} gives one row, the problem and its
+figures under the column names of an \code{\link{ai_grid}} row;
+\code{as.data.frame} the table. \code{plot} draws the chart of the command
+line's \code{--plot}: the probability of each defined value (spikes, left
+axis), the cumulative probability over every outcome (steps, right axis; it
+ends at the probability that the ratio is defined), and the four-fifths
+thresholds 0.8 and 1.25 (dashed); the axis is logarithmic, leaving out a
+ratio of 0, when the positive values span more than two decades.
 }
 \seealso{\code{\link{ai_grid}} for many problems at once.}
 \examples{
 x <- ai_distribution(20, 5, -0.5, 0.3, threads = 1)
 x
 head(x$table)
+summary(x)[, c("mean", "p50", "four_fifths", "z_test")]
+plot(x)
 x$moments
 x$adverse_impact
-ai_distribution(100, 20, -1, NA, method = "direct", minority = 20, threads = 1)
+ai_distribution(100, 20, -1, method = "direct", minority = 20, threads = 1)
+ai_distribution(2000, 400, -0.5, 0.2, method = "direct", rows = FALSE)
+j <- ai_distribution(12, 3, -0.5, 0.3, joint = TRUE, threads = 1)$joint
+head(j[j$four_fifths, ])
 }

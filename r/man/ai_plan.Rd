@@ -1,6 +1,10 @@
 \name{ai_plan}
 \alias{ai_plan}
 \alias{print.torvan_plan}
+\alias{format.torvan_plan}
+\alias{summary.torvan_plan}
+\alias{as.data.frame.torvan_plan}
+\alias{plot.torvan_plan}
 \title{Exact power (or false-positive rate) of each adverse impact rule as the pool grows}
 \description{
 For every pool size in \code{ntot}, computes the exact probability that each
@@ -17,6 +21,10 @@ ai_plan(esize, ntot, prop = NULL, minority_share = NULL, selection_ratio = NULL,
         threads = NULL)
 
 \method{print}{torvan_plan}(x, ...)
+\method{format}{torvan_plan}(x, ...)
+\method{summary}{torvan_plan}(object, ...)
+\method{as.data.frame}{torvan_plan}(x, ...)
+\method{plot}{torvan_plan}(x, ...)
 }
 \arguments{
   \item{esize}{mean predictor score of the minority group, in standard
@@ -41,8 +49,8 @@ ai_plan(esize, ntot, prop = NULL, minority_share = NULL, selection_ratio = NULL,
     \code{\link{ai_distribution}}.}
   \item{threads}{sizes computed at once (and pools within a size when the
     sizes are few); every core by default. The figures do not depend on it.}
-  \item{x}{a plan.}
-  \item{...}{not used.}
+  \item{x, object}{a plan.}
+  \item{...}{for \code{plot}, graphical parameters; else not used.}
 }
 \details{
 The discrete tests saw-tooth as the pool grows: a size can reach the target
@@ -55,7 +63,8 @@ not be computed reaches nothing.
 Progress, one step per size, is reported through \pkg{progressr} once asked
 for (\code{progressr::handlers(global = TRUE)}, or
 \code{progressr::with_progress(ai_plan(...))}). A user interrupt stops the
-plan within a fraction of a second.
+plan within a fraction of a second; a time limit (\code{setTimeLimit()})
+likewise, with an error a caller can catch.
 }
 \value{
 A list of class \code{torvan_plan}: \code{rows}, a data frame with one row
@@ -68,11 +77,17 @@ are then \code{NA}); \code{found}, a data frame with the columns \code{rule},
 \code{first} and \code{stays}; \code{false_positive}, whether \code{esize} is
 0; \code{target}; and \code{json}, the command line's
 \code{torvan plan --format json} document as text.
+
+\code{print} writes the lines of \code{format}: the range, the sizes not
+computed, and \code{found}. \code{summary} is \code{found},
+\code{as.data.frame} the \code{rows}; \code{plot} draws each rule's
+probability over the sizes, one line a rule, and the target (dashed).
 }
 \seealso{\code{\link{ai_distribution}}, \code{\link{ai_grid}}}
 \examples{
 p <- ai_plan(-0.5, seq(20, 200, by = 20), prop = 0.3, selection_ratio = 0.2)
 p
-plot(p$rows$ntot, p$rows$z_test, type = "l", xlab = "ntot", ylab = "power of the Z test")
+plot(p)
+head(as.data.frame(p))
 ai_plan(0, 10:60, minority_share = 0.3, nhire = 5, target = 0.05, rule = "fisher_exact")$found
 }

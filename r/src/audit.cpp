@@ -55,9 +55,9 @@ Rcpp::List audit_counts(int n1, int x, int n0, int y, double alpha) {
   if (const auto why = audit_refusal(c, alpha))
     return Rcpp::List::create(Rcpp::Named("error") = *why);
   const selection_audit a = audit_selection(c, alpha);
-  return Rcpp::List::create(Rcpp::Named("document") =
-                                r_value(nlohmann::ordered_json::parse(audit_json_text(a, -1))),
-                            Rcpp::Named("page") = audit_page_text(a));
+  const std::string json = audit_json_text(a, 2);
+  return Rcpp::List::create(Rcpp::Named("document") = r_value(nlohmann::ordered_json::parse(json)),
+                            Rcpp::Named("page") = audit_page_text(a), Rcpp::Named("json") = json);
 }
 
 // Events audited one by one and together, or list(error = why); a user
@@ -76,7 +76,8 @@ Rcpp::List audit_event_table(Rcpp::CharacterVector names, Rcpp::IntegerVector n1
   Rcpp::CharacterVector pages(e.audits.size());
   for (std::size_t i = 0; i < e.audits.size(); ++i)
     pages[static_cast<R_xlen_t>(i)] = audit_page_text(e.audits[i]);
-  return Rcpp::List::create(
-      Rcpp::Named("document") = r_value(nlohmann::ordered_json::parse(events_json_text(e, -1))),
-      Rcpp::Named("page") = events_page_text(e), Rcpp::Named("pages") = pages);
+  const std::string json = events_json_text(e, 2);
+  return Rcpp::List::create(Rcpp::Named("document") = r_value(nlohmann::ordered_json::parse(json)),
+                            Rcpp::Named("page") = events_page_text(e), Rcpp::Named("pages") = pages,
+                            Rcpp::Named("json") = json);
 }

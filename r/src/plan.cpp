@@ -5,22 +5,16 @@
 
 #include <algorithm>
 #include <atomic>
-#include <ctime>
 #include <optional>
 #include <string>
 #include <thread>
 #include <vector>
 
+#include "cpu_clock.h"
 #include "interrupt.h"
 #include "torvan.h"
 
 namespace {
-
-double cpu_seconds() {
-  timespec ts{};
-  clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &ts);
-  return static_cast<double>(ts.tv_sec) + static_cast<double>(ts.tv_nsec) * 1e-9;
-}
 
 // A value given, or none (a vector of length 0).
 std::optional<double> given(const Rcpp::NumericVector &v) {

@@ -73,10 +73,46 @@ test_that("every field is the command line's", {
     counts <- c(r$minority_applicants, r$minority_hires, r$majority_applicants, r$majority_hires)
     out <- system2(bin, c("audit", "--format", "json", counts), stdout = TRUE)
     doc <- as_r(jsonlite::fromJSON(paste(out, collapse = "\n"), simplifyVector = FALSE))
-    expect_identical(unclass(structure(audit_of(r), page = NULL)), doc)
+    a <- audit_of(r)
+    expect_identical(unclass(structure(a, page = NULL))[names(a) != "json"], doc)
+    expect_identical(strsplit(a$json, "\n")[[1]], out)
     page <- system2(bin, c("audit", counts), stdout = TRUE)
     expect_identical(capture.output(print(audit_of(r))), page)
   }
+})
+
+test_that("the events' table: a row per event, the document's figures under joined names", {
+  e <- ai_audit_events(tables)
+  t <- e$table
+  expect_identical(nrow(t), nrow(tables))
+  expect_identical(t$event, tables$event)
+  expect_identical(t$observed_minority_hires, as.integer(tables$minority_hires))
+  expect_identical(t$z_test_p_lower, vapply(e$events, function(a) as.double(a$z_test$p_lower), 0))
+  expect_identical(t$fisher_exact_flags, vapply(e$events, function(a) a$fisher_exact$flags, TRUE))
+  expect_identical(t$implied_esize_mle,
+                   vapply(e$events, function(a) as.double(a$implied_esize$mle), 0))
+  # a figure without a value: NA, and its reason beside it
+  none <- which(is.na(t$z_test_z))
+  expect_gt(length(none), 0L)
+  expect_true(all(nzchar(t$z_test_z_reason[none])))
+  expect_true(all(is.na(t$z_test_z_reason[-none])))
+  expect_identical(match("z_test_z_reason", names(t)), match("z_test_z", names(t)) + 1L)
+  expect_false(any(grepl(".", names(t), fixed = TRUE)))
+})
+
+test_that("the events' page counts one event as one", {
+  expect_output(print(ai_audit_events(tables[1, ])), "^TORVAN audit of 1 event\n")
+  expect_output(print(ai_audit_events(tables[1:2, ])), "^TORVAN audit of 2 events\n")
+})
+
+test_that("$json of the events is the command line's", {
+  bin <- Sys.getenv("TORVAN_BINARY")
+  if (!nzchar(bin) || !file.exists(bin)) skip("TORVAN_BINARY does not name the command line")
+  csv <- tempfile(fileext = ".csv")
+  on.exit(unlink(csv), add = TRUE)
+  write.csv(tables[1:6, ], csv, row.names = FALSE, quote = FALSE)
+  out <- system2(bin, c("audit", "--events", csv, "--format", "json"), stdout = TRUE)
+  expect_identical(strsplit(ai_audit_events(tables[1:6, ])$json, "\n")[[1]], out)
 })
 
 test_that("bad counts are refused with the command line's message", {
@@ -87,6 +123,8 @@ test_that("bad counts are refused with the command line's message", {
   expect_error(ai_audit(5, 2.5, 5, 3), "minority_hires must be a single whole number",
                fixed = TRUE)
   expect_error(ai_audit(5, 2, 5, 3, alpha = 2), "alpha = 2 must lie strictly between 0 and 1",
+               fixed = TRUE)
+  expect_error(ai_audit(5, 2, 5, 3, alpha = NA), "alpha = NA must lie strictly between 0 and 1",
                fixed = TRUE)
   expect_error(ai_audit_events(tables[, -5]), "events lacks the columns majority_hires",
                fixed = TRUE)

@@ -16,8 +16,12 @@ test_that("the table is ordered, the undefined row last, and adds up", {
 })
 
 test_that("the thread count does not change a digit", {
-  expect_identical(ai_distribution(20, 6, -1, 0.3, threads = 2),
-                   ai_distribution(20, 6, -1, 0.3, threads = 1))
+  # $json says how many threads computed it, and in how many CPU seconds
+  computed <- function(threads) {
+    x <- unclass(ai_distribution(20, 6, -1, 0.3, threads = threads, joint = TRUE))
+    x[names(x) != "json"]
+  }
+  expect_identical(computed(2), computed(1))
 })
 
 test_that("the two methods agree far within the nested method's accuracy", {
@@ -48,14 +52,18 @@ test_that("print shows a short summary", {
                        "P\\(undefined\\) 0.36519.*four-fifths"))
 })
 
-test_that("a problem the library refuses is an error with its message", {
+test_that("a problem the library refuses is an error with its message, values as R writes them", {
   refused <- list(list(c(1, 5, -0.5, 0.3), "ntot = 1 must be at least 2"),
                   list(c(20, 25, -0.5, 0.3), "nhire = 25 must lie between 0 and ntot = 20"),
-                  list(c(20, 5, Inf, 0.3), "esize = inf must be a finite number"),
+                  list(c(20, 5, Inf, 0.3), "esize = Inf must be a finite number"),
+                  list(c(20, 5, -Inf, 0.3), "esize = -Inf must be a finite number"),
+                  list(c(20, 5, NA, 0.3), "esize = NA must be a finite number"),
+                  list(c(20, 5, NaN, 0.3), "esize = NaN must be a finite number"),
                   list(c(20, 5, -0.5, 0), "prop = 0 must lie strictly between 0 and 1"),
-                  list(c(20, 5, -0.5, NA), "prop = nan must lie strictly between 0 and 1"),
+                  list(c(20, 5, -0.5, NA), "prop = NA must lie strictly between 0 and 1"),
                   list(c(20, 5, -0.5, 0.3, 21), "minority = 21 must lie between 0 and ntot = 20"),
-                  list(c(20, 5, -0.5, 0.3, NA, 1), "alpha = 1 must lie strictly between 0 and 1"))
+                  list(c(20, 5, -0.5, 0.3, NA, 1), "alpha = 1 must lie strictly between 0 and 1"),
+                  list(c(20, 5, -0.5, 0.3, NA, NA), "alpha = NA must lie strictly between 0 and 1"))
   for (r in refused) {
     p <- r[[1]]
     minority <- if (length(p) > 4L && !is.na(p[5])) p[5]
@@ -65,13 +73,74 @@ test_that("a problem the library refuses is an error with its message", {
   }
 })
 
-test_that("arguments R cannot hand to the library are errors", {
-  expect_error(ai_distribution(20.5, 5, 0, 0.3), "ntot must be a single whole number",
-               class = "torvan_error")
-  expect_error(ai_distribution("20", 5, 0, 0.3), "ntot must be a single whole number")
-  expect_error(ai_distribution(20, 5, c(0, 1), 0.3), "esize must be a single number")
-  expect_error(ai_distribution(20, 5, 0, 0.3, threads = 0), "threads = 0 must be at least 1")
-  expect_error(ai_distribution(20, 5, 0, 0.3, minority = -1), "minority = -1 must be at least 0")
-  expect_error(ai_distribution(20, 5, 0, 0.3, method = "bogus"),
-               "method must be nested or direct, not 'bogus'", class = "torvan_error")
+test_that("arguments R cannot hand to the library are errors that name them", {
+  base <- list(ntot = 20, nhire = 5, esize = 0, prop = 0.3)
+  refused <- list(list(list(ntot = 20.5), "ntot must be a single whole number"),
+                  list(list(ntot = "20"), "ntot must be a single whole number"),
+                  list(list(nhire = NA), "nhire must be a single whole number"),
+                  list(list(esize = c(0, 1)), "esize must be a single number"),
+                  list(list(esize = "-0.5"), "esize must be a single number"),
+                  list(list(prop = NULL), "prop or minority is required"),
+                  list(list(threads = 0), "threads = 0 must be at least 1"),
+                  list(list(threads = 1.5), "threads must be a single whole number"),
+                  list(list(minority = -1), "minority = -1 must be at least 0"),
+                  list(list(method = "bogus"), "method must be nested or direct, not 'bogus'"),
+                  list(list(method = NA), "method must be a single string"),
+                  list(list(rows = NA), "rows must be TRUE or FALSE"),
+                  list(list(joint = "yes"), "joint must be TRUE or FALSE"),
+                  list(list(joint = TRUE, rows = FALSE),
+                       "joint = TRUE needs the table: not with rows = FALSE"))
+  for (r in refused) {
+    args <- modifyList(base, r[[1]])
+    if ("prop" %in% names(r[[1]]) && is.null(r[[1]]$prop)) args$prop <- NULL
+    expect_error(do.call(ai_distribution, args), r[[2]], fixed = TRUE, class = "torvan_error")
+  }
+})
+
+test_that("a known pool needs no prop", {
+  with_na <- ai_distribution(20, 5, -0.5, NA, minority = 6, threads = 1)
+  expect_identical(ai_distribution(20, 5, -0.5, minority = 6, threads = 1)$table, with_na$table)
+  expect_identical(ai_distribution(20, 5, -0.5, prop = NULL, minority = 6, threads = 1)$moments,
+                   with_na$moments)
+  expect_identical(with_na$problem$minority, 6L)
+})
+
+test_that("rows = FALSE gives the figures of the table, without it", {
+  for (method in c("nested", "direct")) {
+    full <- ai_distribution(30, 8, -0.7, 0.3, method = method, threads = 1)
+    figures <- ai_distribution(30, 8, -0.7, 0.3, method = method, threads = 1, rows = FALSE)
+    expect_null(figures$table)
+    expect_output(print(figures), "Figures without the table \\(rows = FALSE\\)")
+    for (name in c("moments", "percentiles", "adverse_impact", "p_undefined", "undefined")) {
+      # the direct method leaves out outcomes too improbable to matter
+      expect_equal(figures[[name]], full[[name]], tolerance = 1e-12, label = name)
+    }
+  }
+})
+
+test_that("a table too large is refused naming rows = FALSE, which computes it", {
+  expect_error(ai_distribution(10^6, 10^5, -0.5, 0.3, method = "direct"),
+               paste("more than this machine can hold;",
+                     "the figures without the rows need no table: rows = FALSE"),
+               fixed = TRUE, class = "torvan_error")
+  expect_error(ai_distribution(10^6, 10^5, -0.5, 0.3),
+               paste("the direct method's figures without the rows need no table:",
+                     "method = \"direct\", rows = FALSE"),
+               fixed = TRUE, class = "torvan_error")
+  x <- ai_distribution(10^5, 10^4, -0.5, 0.3, method = "direct", rows = FALSE)
+  expect_true(x$completed)
+  expect_gt(x$skipped_outcome_weight, 0)
+})
+
+test_that("ai_distribution reports its pools through progressr, and prints nothing itself", {
+  withr::local_options(progressr.enable = TRUE)
+  amount <- 0
+  steps <- NULL
+  withCallingHandlers(ai_distribution(30, 6, -0.5, 0.3), progression = function(c) {
+    if (c$type == "initiate") steps <<- c$steps
+    if (c$type == "update") amount <<- amount + c$amount
+  })
+  expect_equal(amount, steps)
+  expect_gt(steps, 10)
+  expect_silent(ai_distribution(30, 6, -0.5, 0.3))
 })

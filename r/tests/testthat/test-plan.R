@@ -78,3 +78,14 @@ test_that("ai_plan reports its sizes through progressr", {
   expect_identical(amount, 31)
   expect_silent(ai_plan(-0.5, 10:20, prop = 0.3, selection_ratio = 0.25))
 })
+
+test_that("print counts one size as one", {
+  expect_output(print(ai_plan(-0.5, 50, prop = 0.3, nhire = 10)), "plan: 1 pool size, 50;")
+  expect_output(print(ai_plan(-1, 10:11, minority_share = 0.5, nhire = 11)),
+                "plan: 2 pool sizes from 10 to 11;.*\n1 size could not be computed")
+})
+
+test_that("a missing value reads NA in the refusal", {
+  expect_error(ai_plan(NA, 10:20, prop = 0.3, nhire = 3), "esize = NA must be a finite number",
+               fixed = TRUE, class = "torvan_error")
+})
