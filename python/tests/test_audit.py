@@ -80,9 +80,9 @@ def test_events_are_the_command_lines(cli):
 
 def test_booleans_are_not_counts():
     for counts in [(10, True, 10, 5), (10, 2, 10, np.bool_(False))]:
-        with pytest.raises(TypeError, match="must be a whole number, not the boolean"):
+        with pytest.raises(TypeError, match="must be a whole number, not (True|False) \\(bool"):
             torvan.audit(*counts)
-    with pytest.raises(TypeError, match="ntot must be a whole number, not the boolean True"):
+    with pytest.raises(TypeError, match="ntot must be a whole number, not True \\(bool\\)"):
         torvan.distribution(True, 1, 0.0, 0.5)
 
 
