@@ -134,11 +134,36 @@ function fillForm(form, q) {
   }
 }
 
-// GET as JSON; the program's own message for a refusal.
-async function ask(url) {
+// Tables go in a POST's body, a JSON object of texts: a query is limited to
+// 4096 bytes, a body to BODY_LIMIT (serve_limits::body_bytes, which the
+// server states in its refusal too).
+const TABLES = ['events', 'groups'];
+const BODY_LIMIT = 1048576;
+
+// A query's tables, and the query without them.
+function splitTables(q) {
+  const options = new URLSearchParams();
+  const tables = {};
+  for (const [name, value] of q)
+    if (TABLES.includes(name)) tables[name] = value;
+    else options.append(name, value);
+  return { options, tables };
+}
+
+// GET (or POST, with tables) as JSON; the program's own message for a refusal.
+async function ask(url, tables) {
+  const init = { headers: { Accept: 'application/json' } };
+  if (Object.keys(tables).length > 0) {
+    init.method = 'POST';
+    init.headers['Content-Type'] = 'application/json';
+    init.body = JSON.stringify(tables);
+    const bytes = new TextEncoder().encode(init.body).length;
+    if (bytes > BODY_LIMIT)
+      return { error: 'the tables take ' + bytes + ' bytes, more than the server takes (' + BODY_LIMIT + ' bytes, 1 MiB)' };
+  }
   let response;
   try {
-    response = await fetch(url, { headers: { Accept: 'application/json' } });
+    response = await fetch(url, init);
   } catch (e) {
     return { error: 'the server could not be reached (' + e.message + ')' };
   }
@@ -179,7 +204,8 @@ async function run(panel, url, q, render) {
   panel.error.hidden = true;
   panel.status.textContent = 'Computing…';
   panel.section.setAttribute('aria-busy', 'true');
-  const { doc, error } = await ask(url(q));
+  const { options, tables } = splitTables(q);
+  const { doc, error } = await ask(url(options), tables);
   if (serial !== panel.serial) return;
   panel.status.textContent = '';
   panel.section.removeAttribute('aria-busy');
@@ -596,7 +622,9 @@ function start() {
     p.panel.form.addEventListener('submit', (event) => {
       event.preventDefault();
       const q = formQuery(p.panel.form);
-      history.pushState(null, '', '/?tab=' + name + '&' + q);
+      // An address that would be refused as a request line keeps the tab alone.
+      const address = '/?tab=' + name + '&' + q;
+      history.pushState(null, '', address.length <= 4000 ? address : '/?tab=' + name);
       run(p.panel, p.url, q, p.render);
     });
   }
