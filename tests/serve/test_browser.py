@@ -490,3 +490,29 @@ def test_numbers_are_printed_as_printf_prints_them(server, browser):
         "return arguments[0].map(([x, p]) => general(x, p))", [list(c) for c in general_cases])
     assert [f"%.{d}f" % x for x, d in fixed_cases] == got_fixed
     assert [f"%.{p}g" % x for x, p in general_cases] == got_general
+
+
+PHONE_PAGES = [
+    ("distribution", "?tab=distribution&ntot=100&nhire=20&esize=-1&prop=0.2", "100 applicants"),
+    ("audit", "?tab=audit&minority_applicants=50&minority_hires=5&majority_applicants=150"
+     "&majority_hires=30", "One selection"),
+    ("audit_events", "?tab=audit&events=" + urllib.parse.quote(EVENTS), "3 events"),
+    ("plan", "?tab=plan&" + urllib.parse.urlencode(PLAN), "Pool sizes"),
+]
+
+
+@pytest.mark.parametrize("name,address,problem_text", PHONE_PAGES)
+def test_a_phone_scrolls_no_tab_sideways(server, browser, name, address, problem_text):
+    browser.set_window_size(390, 900)
+    try:
+        browser.get(server.url + address)
+        wait_for_results(browser, name.split("_")[0], problem_text)
+        inner, client, scroll = browser.execute_script(
+            "const e = document.documentElement; "
+            "return [window.innerWidth, e.clientWidth, e.scrollWidth]")
+        assert inner <= 400
+        # Within the window, and within what its scroll bar leaves visible.
+        assert scroll <= inner and scroll <= client
+        browser.save_screenshot(str(BUILD / f"serve_phone_{name}.png"))
+    finally:
+        browser.set_window_size(1200, 1000)
