@@ -151,7 +151,7 @@ function splitTables(q) {
 }
 
 // GET (or POST, with tables) as JSON; the program's own message for a refusal.
-async function ask(url, tables) {
+async function ask(url, tables = {}) {
   const init = { headers: { Accept: 'application/json' } };
   if (Object.keys(tables).length > 0) {
     init.method = 'POST';
