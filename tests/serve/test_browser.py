@@ -329,6 +329,30 @@ def test_1000_events_are_posted(server, browser):
     assert no_console_errors(browser) == []
 
 
+GROUPS = "group\tapplicants\thires\nWhite\t200\t60\nBlack\t80\t12\n<b>Asian</b>\t50\t14\n"
+
+
+def test_groups_pasted_from_a_spreadsheet(server, browser):
+    browser.get(server.url + "?tab=audit")
+    form = panel(browser, "audit").find_element(By.TAG_NAME, "form")
+    Select(form.find_element(By.CSS_SELECTOR, '[data-switch="observed"]')).select_by_value("groups")
+    browser.execute_script("arguments[0].value = arguments[1]", form.find_element(By.NAME, "groups"),
+                           GROUPS)
+    fill(browser, form, reference="Black")
+    p = wait_for_results(browser, "audit", "3 groups")
+    rows = browser.execute_script(
+        "return [...arguments[0].querySelectorAll('tr[data-group]')].map((tr) =>"
+        " [...tr.children].map((c) => c.textContent))", p)
+    text = run("audit", "--groups", "-", "--reference", "Black", text=GROUPS).stdout
+    at = text.splitlines().index(next(l for l in text.splitlines() if l.lstrip().startswith("group ")))
+    want = [l.split() for l in text.splitlines()[at + 1:at + 4]]
+    assert [[c for c in row if c] for row in rows] == want
+    assert no_console_errors(browser) == []
+    fill(browser, form, reference="Nobody")
+    assert wait_for_error(browser, "audit") == refusal("audit", "--groups", "-", "--reference",
+                                                       "Nobody", text=GROUPS)
+
+
 def test_a_bad_audit_shows_the_programs_message(server, browser):
     browser.get(server.url + "?tab=audit")
     form = panel(browser, "audit").find_element(By.TAG_NAME, "form")

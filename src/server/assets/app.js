@@ -453,10 +453,34 @@ function eventsParts(doc) {
   return [...parts, all];
 }
 
+// Several groups: the text page's table, each group against the reference.
+function groupsParts(doc) {
+  const table = element('table', undefined, { class: 'counts', 'data-groups': '' });
+  const head = element('tr');
+  for (const h of ['group', 'applicants', 'hired', 'rate', 'impact', 'shortfall', '4/5'])
+    head.append(element('th', h, { scope: 'col' }));
+  table.append(head);
+  for (const g of doc.groups) {
+    const reference = g.group === doc.reference;
+    const tr = element('tr', undefined, { 'data-group': '' });
+    tr.append(element('th', g.group, { scope: 'row' }));
+    for (const cell of [String(g.applicants), String(g.hires), fixed(g.rate, 6), fixed(g.impact_ratio, 4),
+      fixed(g.shortfall, 4), reference ? 'ref.' : g.four_fifths.flags ? 'flags' : 'no'])
+      tr.append(element('td', cell));
+    table.append(tr);
+  }
+  const box = element('div', undefined, { class: 'wide' });
+  box.append(table);
+  return [element('p', 'Reference: ' + doc.reference + ', ' + doc.reference_why + '.'), box];
+}
+
 function renderAudit(panel, doc) {
   const r = panel.results;
   const alpha = '; alpha = ' + general6(doc.alpha);
-  if (doc.events) {
+  if (doc.groups) {
+    r.querySelector('[data-problem]').textContent = doc.groups.length + ' groups' + alpha;
+    r.querySelector('[data-audit]').replaceChildren(...groupsParts(doc));
+  } else if (doc.events) {
     const n = doc.events.length;
     r.querySelector('[data-problem]').textContent =
       n + (n === 1 ? ' event: ' : ' events: ') + countsLine(doc.total) + ' in all' + alpha;
