@@ -347,6 +347,10 @@ def test_groups_pasted_from_a_spreadsheet(server, browser):
     at = text.splitlines().index(next(l for l in text.splitlines() if l.lstrip().startswith("group ")))
     want = [l.split() for l in text.splitlines()[at + 1:at + 4]]
     assert [[c for c in row if c] for row in rows] == want
+    # The JSON link holds the document the server answered (the page's policy
+    # lets no script read it back here).
+    link = p.find_element(By.CSS_SELECTOR, "[data-json]")
+    assert link.get_attribute("href").startswith("blob:") and link.is_displayed()
     assert no_console_errors(browser) == []
     fill(browser, form, reference="Nobody")
     assert wait_for_error(browser, "audit") == refusal("audit", "--groups", "-", "--reference",

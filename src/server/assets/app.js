@@ -168,13 +168,15 @@ async function ask(url, tables = {}) {
     return { error: 'the server could not be reached (' + e.message + ')' };
   }
   let doc = null;
+  let text = '';
   try {
-    doc = await response.json();
+    text = await response.text();
+    doc = JSON.parse(text);
   } catch (e) {
     return { error: 'the server answered ' + response.status + ' without a document' };
   }
   if (!response.ok) return { doc, error: doc.error || doc.reason || 'HTTP status ' + response.status };
-  return { doc };
+  return { doc, text };
 }
 
 // A tab's form, its status line, its error and its results, and the
@@ -205,7 +207,7 @@ async function run(panel, url, q, render) {
   panel.status.textContent = 'Computing…';
   panel.section.setAttribute('aria-busy', 'true');
   const { options, tables } = splitTables(q);
-  const { doc, error } = await ask(url(options), tables);
+  const { doc, text, error } = await ask(url(options), tables);
   if (serial !== panel.serial) return;
   panel.status.textContent = '';
   panel.section.removeAttribute('aria-busy');
@@ -213,7 +215,7 @@ async function run(panel, url, q, render) {
   // A plan with rows that could not be computed is refused, and still shows
   // its rows: they say why.
   if (error && !(doc && doc.plan)) return;
-  render(panel, doc, q);
+  render(panel, doc, q, text);
   panel.results.hidden = false;
 }
 
@@ -474,8 +476,13 @@ function groupsParts(doc) {
   return [element('p', 'Reference: ' + doc.reference + ', ' + doc.reference_why + '.'), box];
 }
 
-function renderAudit(panel, doc) {
+function renderAudit(panel, doc, q, text) {
   const r = panel.results;
+  // The document as the server wrote it, the command line's bytes: its tables
+  // were posted, so no address gives it again.
+  const json = r.querySelector('[data-json]');
+  if (json.href) URL.revokeObjectURL(json.href);
+  json.href = URL.createObjectURL(new Blob([text], { type: 'application/json' }));
   const alpha = '; alpha = ' + general6(doc.alpha);
   if (doc.groups) {
     r.querySelector('[data-problem]').textContent = doc.groups.length + ' groups' + alpha;
