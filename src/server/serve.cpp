@@ -6,10 +6,13 @@
 #include <atomic>
 #include <csignal>
 #include <cstdio>
+#include <cstdlib>
 #include <exception>
 #include <thread>
+#include <variant>
 
 #include <httplib.h>
+#include <nlohmann/json.hpp>
 #include <pthread.h>
 #include <sys/socket.h>
 
@@ -19,6 +22,9 @@
 #include "server/serve_assets.h"
 
 namespace {
+
+// The one route that takes a body: the tables of an audit.
+constexpr const char *posted_path = "/api/audit";
 
 struct serve_options {
   std::string host = "127.0.0.1";
@@ -83,9 +89,9 @@ std::string status_text(int status, const serve_limits &l) {
     case 400:
       return "the request could not be read as HTTP";
     case 405:
-      return "only GET and HEAD are answered here";
+      return "only GET and HEAD are answered here (and POST at " + std::string(posted_path) + ")";
     case 413:
-      return "the request has a body; nothing here takes one";
+      return "the request's body is longer than " + std::to_string(l.body_bytes) + " bytes";
     case 414:
       return "the request line is longer than " + std::to_string(l.request_line) + " bytes";
     case 431:
@@ -115,6 +121,48 @@ reply route(const std::string &path, const query_params &q, serve_context &c) {
   return {200, std::string(a->type), std::string(reinterpret_cast<const char *>(a->data), a->size)};
 }
 
+// The media type of a request's body, without its parameters (charset).
+std::string media_type(const httplib::Request &req) {
+  const std::string type = req.get_header_value("Content-Type");
+  return type.substr(0, type.find(';'));
+}
+
+// What a POST's body may be: one table, or parameters as a JSON object of
+// texts. (A form's application/x-www-form-urlencoded body the library reads
+// itself, refusing more than 8 KiB: it is not taken.)
+bool posted_type(const std::string &media) {
+  return media == "text/csv" || media == "text/plain" || media == "text/tab-separated-values" ||
+         media == "application/json";
+}
+
+// The parameters of a POST: the query's, and the body's - the members of a
+// JSON object, or one table as the parameter the query's `table` names
+// (events by default).
+std::variant<query_params, reply> posted_params(const httplib::Request &req) {
+  query_params q(req.params.begin(), req.params.end());
+  if (media_type(req) == "application/json") {
+    const auto doc = nlohmann::json::parse(req.body, nullptr, false);
+    if (!doc.is_object()) return error_reply(400, "the body is not a JSON object of parameters");
+    for (const auto &[name, value] : doc.items()) {
+      if (!value.is_string()) return error_reply(400, "the body's " + name + " is not a text");
+      q.emplace(name, value.get<std::string>());
+    }
+    return q;
+  }
+  std::string table = "events";
+  if (const auto t = q.find("table"); t != q.end()) {
+    if (q.count("table") > 1) return error_reply(400, "table is given more than once");
+    table = t->second;
+    q.erase(t);
+    if (table != "events" && table != "groups")
+      return error_reply(400, "table must be events or groups, not '" + table + "'");
+  }
+  if (q.count(table))
+    return error_reply(400, "give " + table + " in the query or the body, not both");
+  q.emplace(table, req.body);
+  return q;
+}
+
 // Every request passes here first: the method and the sizes the library
 // does not bound itself.
 httplib::Server::HandlerResponse screen(const httplib::Request &req, httplib::Response &res,
@@ -127,11 +175,22 @@ httplib::Server::HandlerResponse screen(const httplib::Request &req, httplib::Re
   const bool body =
       req.has_header("Transfer-Encoding") ||
       (req.has_header("Content-Length") && req.get_header_value("Content-Length") != "0");
-  if (req.method != "GET" && req.method != "HEAD")
+  const bool post = req.method == "POST" && req.path == posted_path;
+  std::string why;
+  if (req.method != "GET" && req.method != "HEAD" && !post) {
     status = 405;
-  else if (body)
+  } else if (body && !post) {
     status = 413;
-  else if (req.target.size() > l.request_line)
+    why = "the request has a body; only a POST to " + std::string(posted_path) + " takes one";
+  } else if (post && !posted_type(media_type(req))) {
+    status = 415;
+    why = "the body must be a table (text/csv) or a JSON object of parameters "
+          "(application/json), not '" +
+          req.get_header_value("Content-Type") + "'";
+  } else if (post && std::strtoull(req.get_header_value("Content-Length").c_str(), nullptr, 10) >
+                         l.body_bytes) {
+    status = 413;
+  } else if (req.target.size() > l.request_line)
     status = 414;
   else if (header_bytes > l.header_bytes)
     status = 431;
@@ -140,7 +199,7 @@ httplib::Server::HandlerResponse screen(const httplib::Request &req, httplib::Re
   // Anything left of the request (a body) is unread: the client is asked
   // not to send another request on this connection.
   res.set_header("Connection", "close");
-  put_reply(res, error_reply(status, status_text(status, l)));
+  put_reply(res, error_reply(status, why.empty() ? status_text(status, l) : why));
   return httplib::Server::HandlerResponse::Handled;
 }
 
@@ -165,7 +224,7 @@ void configure(httplib::Server &srv, serve_context &c) {
   srv.set_write_timeout(l.read_timeout_seconds, 0);
   srv.set_keep_alive_timeout(l.keep_alive_seconds);
   srv.set_keep_alive_max_count(static_cast<std::size_t>(l.keep_alive_requests));
-  srv.set_payload_max_length(0);
+  srv.set_payload_max_length(l.body_bytes); // a chunked body, whose length is not told first
   srv.set_default_headers({{"Content-Security-Policy", "default-src 'self'"},
                            {"X-Content-Type-Options", "nosniff"},
                            {"Referrer-Policy", "no-referrer"},
@@ -174,6 +233,11 @@ void configure(httplib::Server &srv, serve_context &c) {
       [&l](const httplib::Request &req, httplib::Response &res) { return screen(req, res, l); });
   srv.Get(".*", [&c](const httplib::Request &req, httplib::Response &res) {
     put_reply(res, route(req.path, req.params, c));
+  });
+  srv.Post(posted_path, [&c](const httplib::Request &req, httplib::Response &res) {
+    auto q = posted_params(req);
+    if (const reply *bad = std::get_if<reply>(&q)) return put_reply(res, *bad);
+    put_reply(res, route(req.path, std::get<query_params>(q), c));
   });
   srv.set_error_handler([&l](const httplib::Request &, httplib::Response &res) {
     if (res.body.empty()) put_reply(res, error_reply(res.status, status_text(res.status, l)));
@@ -280,7 +344,8 @@ Options:
                  with the direct method); larger problems are refused (422)
   --help         show this text
 
-API (GET; parameters named like the command line's options and values):
+API (GET, and POST at /api/audit; parameters named like the command line's
+options and values):
   /api/distribution?ntot=100&nhire=20&esize=-1&prop=0.2
       torvan --format json --rows none for that problem; also minority,
       method (nested or direct), alpha, and rows=all for the table's rows
@@ -288,8 +353,12 @@ API (GET; parameters named like the command line's options and values):
   /api/distribution.svg?...   the chart of --plot
   /api/audit?minority_applicants=50&minority_hires=5&majority_applicants=...
       torvan audit --format json for the four counts (the fourth is
-      majority_hires); also alpha; or, in place of the counts, events=CSV
-      as torvan audit --events reads it
+      majority_hires); also alpha and format (json or text); or, in place
+      of the counts, events=CSV as torvan audit --events reads it, or
+      groups=CSV and reference=NAME as --groups. POST takes the table as
+      its body (text/csv; table=groups names it groups) or a JSON object
+      of parameters (application/json), up to )" +
+         n(static_cast<std::int64_t>(l.body_bytes)) + R"( bytes
   /api/plan?esize=-0.3&prop=0.3&selection_ratio=0.2&ntot=10:2000:20
       torvan plan --format json; also minority_share (for prop), nhire
       (for selection_ratio), alpha, target, rule (repeated, or names
@@ -303,7 +372,8 @@ CSV, the chart) up to )" +
          n(l.max_rows) + R"( rows, a plan's sizes up to )" + n(l.plan_problems) +
          R"( times --max-ntot
 applicants added up, events up to )" +
-         n(l.events_applicants) + R"( applicants in all.
+         n(l.events_applicants) + R"( applicants in all and )" + n(l.max_events) +
+         R"( events or groups.
 The page: http://127.0.0.1:8080/?tab=distribution&ntot=100&nhire=20&esize=-1&prop=0.2
 
 Exit status: 0 stopped by a signal, 1 could not listen, 2 a bad option.

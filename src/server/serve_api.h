@@ -20,9 +20,10 @@ reply distribution_reply(distribution_form form, const query_params &q, serve_co
 
 // /api/audit: the four counts minority_applicants, minority_hires,
 // majority_applicants and majority_hires, or events (the CSV text of
-// `torvan audit --events`), and alpha. `torvan audit --format json` (with
-// --events for events). 400 for a bad parameter or counts that cannot be
-// audited, 422 for events beyond the limit, 503 as above.
+// `torvan audit --events`, with or without a group column), or groups (of
+// --groups) and reference; alpha and format (json or text). `torvan audit
+// --format json` or its text page. 400 for a bad parameter or counts that
+// cannot be audited, 422 for tables beyond the limit, 503 as above.
 reply audit_reply(const query_params &q, serve_context &c);
 
 // /api/plan (json) and /api/plan.svg: the parameters of `torvan plan` by the

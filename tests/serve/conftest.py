@@ -44,6 +44,10 @@ class Server:
         finally:
             c.close()
 
+    def post(self, target, body, content_type="text/csv"):
+        """(status, headers, body as text) of a POST of `body` (text) to `target`."""
+        return self.get(target, "POST", {"Content-Type": content_type}, body.encode())
+
     def get_json(self, target):
         status, _, body = self.get(target)
         return status, json.loads(body)
@@ -123,9 +127,10 @@ COUNT_NAMES = ("minority_applicants", "minority_hires", "majority_applicants", "
 
 def audit_args(params):
     """`torvan audit`'s arguments, and its standard input, for a query's parameters."""
-    args = [f"--alpha={params['alpha']}"] if "alpha" in params else []
-    if "events" in params:
-        return args + ["--events", "-"], params["events"]
+    args = [f"--{k}={params[k]}" for k in ("alpha", "reference", "format") if k in params]
+    for table in ("events", "groups"):
+        if table in params:
+            return args + [f"--{table}", "-"], params[table]
     return args + [str(params[n]) for n in COUNT_NAMES if n in params], None
 
 

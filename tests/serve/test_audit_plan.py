@@ -162,7 +162,8 @@ SERVER_AUDITS = [
     (counts_with(minority_hires=""), 400, "minority_hires is missing"),
     ({**GOOD_COUNTS, "events": HEADER + "a,1,0,1,0\n"}, 400,
      "give the four counts or events, not both"),
-    (counts_with(format="json"), 400, "unknown parameter 'format'"),
+    (counts_with(rows="all"), 400, "unknown parameter 'rows'"),
+    (counts_with(format="csv"), 400, "format must be json or text, not 'csv'"),
     ({"events": HEADER + "".join(f"e{i},50000,500,50000,5000\n" for i in range(41))}, 422,
      "the 41 events hold 4100000 applicants in all, more than this server audits at once "
      "(at most 4000000)"),
@@ -180,6 +181,115 @@ def test_events_longer_than_the_request_line(server):
     status, _, _ = server.get(audit_query({"events": many}))
     assert status == 414
     good_answers_still_right(server)
+
+
+def test_1000_events_posted_are_the_command_lines(server):
+    csv = HEADER + "".join(f"e{i},{50 + i % 7},{5 + i % 3},150,30\n" for i in range(1000))
+    status, headers, body = server.post("/api/audit?alpha=0.1", csv)
+    assert status == 200, body
+    assert headers["Content-Type"] == "application/json"
+    assert body == run("audit", "--format", "json", "--alpha=0.1", "--events", "-",
+                       text=csv).stdout
+    both = json.dumps({"events": csv, "alpha": "0.1"})
+    assert server.post("/api/audit", both, "application/json")[::2] == (200, body)
+
+
+def posted_error(server, target, body, content_type="text/csv"):
+    status, headers, text = server.post(target, body, content_type)
+    return status, json.loads(text)["error"]
+
+
+POSTED_REFUSALS = [
+    ("/api/audit", "events=" + HEADER, "application/x-www-form-urlencoded", 415,
+     "the body must be a table (text/csv) or a JSON object of parameters (application/json), "
+     "not 'application/x-www-form-urlencoded'"),
+    ("/api/audit", "[1]", "application/json", 400, "the body is not a JSON object of parameters"),
+    ("/api/audit", '{"alpha": 0.1}', "application/json", 400, "the body's alpha is not a text"),
+    ("/api/audit?alpha=0.1", '{"alpha": "0.1"}', "application/json", 400,
+     "alpha is given more than once"),
+    ("/api/audit?table=counts", HEADER, "text/csv", 400, "table must be events or groups, "
+     "not 'counts'"),
+    ("/api/audit?events=x", HEADER, "text/csv", 400,
+     "give events in the query or the body, not both"),
+    ("/api/distribution?ntot=10", "x", "text/csv", 405,
+     "only GET and HEAD are answered here (and POST at /api/audit)"),
+    ("/api/audit", HEADER + "".join(f"e{i},5,1,5,1\n" for i in range(2001)), "text/csv", 422,
+     "the table has 2001 events, more than this server audits at once (at most 2000)"),
+    ("/api/audit?minority_applicants=5", HEADER + "a,1,0,1,0\n", "text/csv", 400,
+     "give the four counts or events, not both"),
+]
+
+
+@pytest.mark.parametrize("target,body,content_type,status,message", POSTED_REFUSALS,
+                         ids=lambda v: str(v)[:30])
+def test_what_a_post_gets_wrong(server, target, body, content_type, status, message):
+    assert posted_error(server, target, body, content_type) == (status, message)
+    good_answers_still_right(server)
+
+
+@pytest.mark.parametrize("params", BAD_AUDITS)
+def test_bad_posted_tables_get_the_command_lines_message(server, params):
+    if "events" not in params:
+        return
+    status, error = posted_error(server, "/api/audit", params["events"])
+    args, text = audit_args(params)
+    assert (status, error) == (400, refusal("audit", *args, text=text))
+
+
+GROUPS = "group,applicants,hires\nWhite,200,60\nBlack,80,12\n\"Asian, other\",50,14\n"
+GROUP_EVENTS = ("event,group,applicants,hires\n2019,A,100,30\n2019,B,60,9\n2020,A,90,25\n"
+                "2020,B,70,12\n2020,C,20,2\n")
+GROUP_AUDITS = [
+    {"groups": GROUPS},
+    {"groups": GROUPS, "reference": "Black", "alpha": "0.01"},
+    {"groups": GROUPS.replace(",", "\t"), "format": "text"},
+    {"groups": GROUPS, "reference": "Asian, other", "format": "text"},
+    {"events": GROUP_EVENTS},
+    {"events": GROUP_EVENTS, "reference": "B", "format": "text"},
+]
+
+
+@pytest.mark.parametrize("params", GROUP_AUDITS)
+def test_groups_are_the_command_lines(server, params):
+    args, text = audit_args(params)
+    want = run("audit", *args, *([] if "format" in params else ["--format=json"]), text=text).stdout
+    status, headers, body = server.get(audit_query(params))
+    assert (status, body) == (200, want)
+    assert headers["Content-Type"].startswith(
+        "text/plain" if params.get("format") == "text" else "application/json")
+    table = "groups" if "groups" in params else "events"
+    options = {k: v for k, v in params.items() if k != table}
+    target = "/api/audit?" + urllib.parse.urlencode({**options, "table": table})
+    assert server.post(target, params[table])[::2] == (200, want)
+
+
+BAD_GROUPS = [
+    {"groups": "group,applicants,hires\nA,10,2\n"},
+    {"groups": "group,applicants,hires\nA,10,2\nA,20,3\n"},
+    {"groups": "group,applicants,hires\nA,10,12\nB,20,3\n"},
+    {"groups": GROUPS, "reference": "Nobody"},
+    {"groups": HEADER + "a,1,0,1,0\n"},
+    {"groups": "group,applicants,hires\nA,10,x\nB,20,3\n"},
+    {"events": GROUP_EVENTS, "reference": "C"},
+    {"events": HEADER + "a,10,2,30,9\n", "reference": "a"},
+]
+
+
+@pytest.mark.parametrize("params", BAD_GROUPS)
+def test_bad_groups_get_the_command_lines_message(server, params):
+    status, error = error_of(server, audit_query(params))
+    args, text = audit_args(params)
+    assert (status, error) == (400, refusal("audit", *args, text=text))
+
+
+@pytest.mark.parametrize("params,message", [
+    ({"groups": GROUPS, "events": GROUP_EVENTS}, "give groups or events, not both"),
+    ({**GOOD_COUNTS, "groups": GROUPS}, "give the four counts or groups, not both"),
+    ({**GOOD_COUNTS, "reference": "A"}, "reference needs groups, or events with a group column"),
+    ({"groups": GROUPS, "reference": ""}, "reference needs a group's name"),
+])
+def test_what_only_a_query_gets_wrong_with_groups(server, params, message):
+    assert error_of(server, audit_query(params)) == (400, message)
 
 
 GOOD_PLAN = [("esize", "-0.3"), ("prop", "0.3"), ("selection_ratio", "0.2"), ("ntot", "10:100:10")]

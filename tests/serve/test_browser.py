@@ -312,6 +312,51 @@ def test_events_pasted_as_csv(server, browser):
     assert no_console_errors(browser) == []
 
 
+def test_1000_events_are_posted(server, browser):
+    events = HEADER + "\n" + "".join(f"e{i},{40 + i % 9},{4 + i % 5},120,30\n" for i in range(1000))
+    browser.get(server.url + "?tab=audit")
+    form = panel(browser, "audit").find_element(By.TAG_NAME, "form")
+    Select(form.find_element(By.CSS_SELECTOR, '[data-switch="observed"]')).select_by_value("events")
+    # Typed, 40 KB would take minutes; pasted, it is one value.
+    browser.execute_script("arguments[0].value = arguments[1]", form.find_element(By.NAME, "events"),
+                           events)
+    form.find_element(By.CSS_SELECTOR, "button[type=submit]").click()
+    p = wait_for_results(browser, "audit", "1000 events: ")
+    check_audit(browser, p, ["--events", "-"], text=events)
+    # Too long for an address: it keeps the tab alone.
+    assert urllib.parse.urlsplit(browser.current_url).query == "tab=audit"
+    assert "1 MiB" in form.text
+    assert no_console_errors(browser) == []
+
+
+GROUPS = "group\tapplicants\thires\nWhite\t200\t60\nBlack\t80\t12\n<b>Asian</b>\t50\t14\n"
+
+
+def test_groups_pasted_from_a_spreadsheet(server, browser):
+    browser.get(server.url + "?tab=audit")
+    form = panel(browser, "audit").find_element(By.TAG_NAME, "form")
+    Select(form.find_element(By.CSS_SELECTOR, '[data-switch="observed"]')).select_by_value("groups")
+    browser.execute_script("arguments[0].value = arguments[1]", form.find_element(By.NAME, "groups"),
+                           GROUPS)
+    fill(browser, form, reference="Black")
+    p = wait_for_results(browser, "audit", "3 groups")
+    rows = browser.execute_script(
+        "return [...arguments[0].querySelectorAll('tr[data-group]')].map((tr) =>"
+        " [...tr.children].map((c) => c.textContent))", p)
+    text = run("audit", "--groups", "-", "--reference", "Black", text=GROUPS).stdout
+    at = text.splitlines().index(next(l for l in text.splitlines() if l.lstrip().startswith("group ")))
+    want = [l.split() for l in text.splitlines()[at + 1:at + 4]]
+    assert [[c for c in row if c] for row in rows] == want
+    # The JSON link holds the document the server answered (the page's policy
+    # lets no script read it back here).
+    link = p.find_element(By.CSS_SELECTOR, "[data-json]")
+    assert link.get_attribute("href").startswith("blob:") and link.is_displayed()
+    assert no_console_errors(browser) == []
+    fill(browser, form, reference="Nobody")
+    assert wait_for_error(browser, "audit") == refusal("audit", "--groups", "-", "--reference",
+                                                       "Nobody", text=GROUPS)
+
+
 def test_a_bad_audit_shows_the_programs_message(server, browser):
     browser.get(server.url + "?tab=audit")
     form = panel(browser, "audit").find_element(By.TAG_NAME, "form")
@@ -473,3 +518,29 @@ def test_numbers_are_printed_as_printf_prints_them(server, browser):
         "return arguments[0].map(([x, p]) => general(x, p))", [list(c) for c in general_cases])
     assert [f"%.{d}f" % x for x, d in fixed_cases] == got_fixed
     assert [f"%.{p}g" % x for x, p in general_cases] == got_general
+
+
+PHONE_PAGES = [
+    ("distribution", "?tab=distribution&ntot=100&nhire=20&esize=-1&prop=0.2", "100 applicants"),
+    ("audit", "?tab=audit&minority_applicants=50&minority_hires=5&majority_applicants=150"
+     "&majority_hires=30", "One selection"),
+    ("audit_events", "?tab=audit&events=" + urllib.parse.quote(EVENTS), "3 events"),
+    ("plan", "?tab=plan&" + urllib.parse.urlencode(PLAN), "Pool sizes"),
+]
+
+
+@pytest.mark.parametrize("name,address,problem_text", PHONE_PAGES)
+def test_a_phone_scrolls_no_tab_sideways(server, browser, name, address, problem_text):
+    browser.set_window_size(390, 900)
+    try:
+        browser.get(server.url + address)
+        wait_for_results(browser, name.split("_")[0], problem_text)
+        inner, client, scroll = browser.execute_script(
+            "const e = document.documentElement; "
+            "return [window.innerWidth, e.clientWidth, e.scrollWidth]")
+        assert inner <= 400
+        # Within the window, and within what its scroll bar leaves visible.
+        assert scroll <= inner and scroll <= client
+        browser.save_screenshot(str(BUILD / f"serve_phone_{name}.png"))
+    finally:
+        browser.set_window_size(1200, 1000)

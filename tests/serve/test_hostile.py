@@ -107,6 +107,11 @@ RAW = [
     (request(b"/", headers=b"Content-Length: 5\r\n", body=b"hello"), 413),
     (request(b"/api/distribution", method=b"POST", headers=b"Content-Length: 2\r\n",
              body=b"{}"), 405),
+    (request(b"/api/audit", method=b"POST",  # refused before the body is read
+             headers=b"Content-Type: text/csv\r\nContent-Length: 1048577\r\n", body=b"x"), 413),
+    (request(b"/api/audit", method=b"POST", headers=b"Content-Type: text/csv\r\n"
+             b"Transfer-Encoding: chunked\r\n", body=b"100001\r\n" + b"x" * 0x100001),
+     400),  # the library stops reading a chunked body at the limit, as unreadable
     (request(b"/", method=b"PUT"), 405),
     (request(b"/", method=b"DELETE"), 405),
     (request(b"/", method=b"OPTIONS"), 405),

@@ -134,22 +134,49 @@ function fillForm(form, q) {
   }
 }
 
-// GET as JSON; the program's own message for a refusal.
-async function ask(url) {
+// Tables go in a POST's body, a JSON object of texts: a query is limited to
+// 4096 bytes, a body to BODY_LIMIT (serve_limits::body_bytes, which the
+// server states in its refusal too).
+const TABLES = ['events', 'groups'];
+const BODY_LIMIT = 1048576;
+
+// A query's tables, and the query without them.
+function splitTables(q) {
+  const options = new URLSearchParams();
+  const tables = {};
+  for (const [name, value] of q)
+    if (TABLES.includes(name)) tables[name] = value;
+    else options.append(name, value);
+  return { options, tables };
+}
+
+// GET (or POST, with tables) as JSON; the program's own message for a refusal.
+async function ask(url, tables = {}) {
+  const init = { headers: { Accept: 'application/json' } };
+  if (Object.keys(tables).length > 0) {
+    init.method = 'POST';
+    init.headers['Content-Type'] = 'application/json';
+    init.body = JSON.stringify(tables);
+    const bytes = new TextEncoder().encode(init.body).length;
+    if (bytes > BODY_LIMIT)
+      return { error: 'the tables take ' + bytes + ' bytes, more than the server takes (' + BODY_LIMIT + ' bytes, 1 MiB)' };
+  }
   let response;
   try {
-    response = await fetch(url, { headers: { Accept: 'application/json' } });
+    response = await fetch(url, init);
   } catch (e) {
     return { error: 'the server could not be reached (' + e.message + ')' };
   }
   let doc = null;
+  let text = '';
   try {
-    doc = await response.json();
+    text = await response.text();
+    doc = JSON.parse(text);
   } catch (e) {
     return { error: 'the server answered ' + response.status + ' without a document' };
   }
   if (!response.ok) return { doc, error: doc.error || doc.reason || 'HTTP status ' + response.status };
-  return { doc };
+  return { doc, text };
 }
 
 // A tab's form, its status line, its error and its results, and the
@@ -179,7 +206,8 @@ async function run(panel, url, q, render) {
   panel.error.hidden = true;
   panel.status.textContent = 'Computing…';
   panel.section.setAttribute('aria-busy', 'true');
-  const { doc, error } = await ask(url(q));
+  const { options, tables } = splitTables(q);
+  const { doc, text, error } = await ask(url(options), tables);
   if (serial !== panel.serial) return;
   panel.status.textContent = '';
   panel.section.removeAttribute('aria-busy');
@@ -187,7 +215,7 @@ async function run(panel, url, q, render) {
   // A plan with rows that could not be computed is refused, and still shows
   // its rows: they say why.
   if (error && !(doc && doc.plan)) return;
-  render(panel, doc, q);
+  render(panel, doc, q, text);
   panel.results.hidden = false;
 }
 
@@ -427,10 +455,39 @@ function eventsParts(doc) {
   return [...parts, all];
 }
 
-function renderAudit(panel, doc) {
+// Several groups: the text page's table, each group against the reference.
+function groupsParts(doc) {
+  const table = element('table', undefined, { class: 'counts', 'data-groups': '' });
+  const head = element('tr');
+  for (const h of ['group', 'applicants', 'hired', 'rate', 'impact', 'shortfall', '4/5'])
+    head.append(element('th', h, { scope: 'col' }));
+  table.append(head);
+  for (const g of doc.groups) {
+    const reference = g.group === doc.reference;
+    const tr = element('tr', undefined, { 'data-group': '' });
+    tr.append(element('th', g.group, { scope: 'row' }));
+    for (const cell of [String(g.applicants), String(g.hires), fixed(g.rate, 6), fixed(g.impact_ratio, 4),
+      fixed(g.shortfall, 4), reference ? 'ref.' : g.four_fifths.flags ? 'flags' : 'no'])
+      tr.append(element('td', cell));
+    table.append(tr);
+  }
+  const box = element('div', undefined, { class: 'wide' });
+  box.append(table);
+  return [element('p', 'Reference: ' + doc.reference + ', ' + doc.reference_why + '.'), box];
+}
+
+function renderAudit(panel, doc, q, text) {
   const r = panel.results;
+  // The document as the server wrote it, the command line's bytes: its tables
+  // were posted, so no address gives it again.
+  const json = r.querySelector('[data-json]');
+  if (json.href) URL.revokeObjectURL(json.href);
+  json.href = URL.createObjectURL(new Blob([text], { type: 'application/json' }));
   const alpha = '; alpha = ' + general6(doc.alpha);
-  if (doc.events) {
+  if (doc.groups) {
+    r.querySelector('[data-problem]').textContent = doc.groups.length + ' groups' + alpha;
+    r.querySelector('[data-audit]').replaceChildren(...groupsParts(doc));
+  } else if (doc.events) {
     const n = doc.events.length;
     r.querySelector('[data-problem]').textContent =
       n + (n === 1 ? ' event: ' : ' events: ') + countsLine(doc.total) + ' in all' + alpha;
@@ -596,7 +653,9 @@ function start() {
     p.panel.form.addEventListener('submit', (event) => {
       event.preventDefault();
       const q = formQuery(p.panel.form);
-      history.pushState(null, '', '/?tab=' + name + '&' + q);
+      // An address that would be refused as a request line keeps the tab alone.
+      const address = '/?tab=' + name + '&' + q;
+      history.pushState(null, '', address.length <= 4000 ? address : '/?tab=' + name);
       run(p.panel, p.url, q, p.render);
     });
   }
