@@ -99,3 +99,18 @@ test_that("groups are one row each, their ratios and intervals the pair audits'"
   e <- as.data.frame(results$group_events)
   expect_identical(paste(e$event, e$group), c("2023 A", "2023 B", "2023 C", "2024 A", "2024 B"))
 })
+
+test_that("autoplot gives each result's chart as a ggplot, drawn without an error", {
+  skip_if_not_installed("ggplot2")
+  for (name in setdiff(names(results), "direct")) {
+    chart <- ggplot2::autoplot(results[[name]])
+    expect_s3_class(chart, "ggplot")
+    grDevices::pdf(NULL)
+    expect_silent(print(chart))
+    grDevices::dev.off()
+  }
+  # the design's front, one point per row, in the rule's probability and validity
+  built <- ggplot2::ggplot_build(ggplot2::autoplot(results$design))$data[[1]]
+  expect_equal(built$y, results$design$front$validity)
+  expect_equal(built$x, results$design$front$four_fifths)
+})
