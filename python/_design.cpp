@@ -1,11 +1,12 @@
 // Designs from Python: the predictors, the matrix and the options in, the
-// library's design out as its JSON document, the text the command line
-// writes; torvan/_design.py shapes it for pandas. Computed without holding
+// library's design out as its JSON document and its chart, the texts the
+// command line writes; torvan/_design.py shapes them for pandas. Computed without holding
 // the interpreter.
 #include <optional>
 #include <string>
 #include <thread>
 #include <tuple>
+#include <utility>
 #include <vector>
 
 #include <pybind11/pybind11.h>
@@ -20,14 +21,13 @@ namespace {
 using predictor_row = std::tuple<std::string, double, double>; // name, validity, esize
 using comparison_row = std::pair<std::string, std::vector<double>>;
 
-std::string design_text(const std::vector<predictor_row> &predictors,
-                        std::vector<std::vector<double>> correlations, const std::string &matrix,
-                        const std::string &weights, int ntot, std::optional<int> nhire,
-                        std::optional<double> selection_ratio, std::optional<double> prop,
-                        std::optional<int> minority, double alpha, const std::string &method,
-                        int points, std::optional<double> max_risk, const std::string &rule,
-                        std::optional<double> min_impact_ratio,
-                        const std::vector<comparison_row> &compare, std::optional<int> threads) {
+std::pair<std::string, std::string> design_text(
+    const std::vector<predictor_row> &predictors, std::vector<std::vector<double>> correlations,
+    const std::string &matrix, const std::string &weights, int ntot, std::optional<int> nhire,
+    std::optional<double> selection_ratio, std::optional<double> prop, std::optional<int> minority,
+    double alpha, const std::string &method, int points, std::optional<double> max_risk,
+    const std::string &rule, std::optional<double> min_impact_ratio,
+    const std::vector<comparison_row> &compare, std::optional<int> threads) {
   design_options o;
   for (const auto &[name, validity, esize] : predictors)
     o.predictors.push_back({name, validity, esize});
@@ -62,13 +62,13 @@ std::string design_text(const std::vector<predictor_row> &predictors,
     r = solve_design(o);
   }
   if (!r.error.empty()) throw std::runtime_error(r.error);
-  return design_json_text(o, r, {o.threads, 0.0}, -1);
+  return {design_json_text(o, r, {o.threads, 0.0}, -1), design_svg_text(o, r)};
 }
 
 } // namespace
 
 void bind_design(py::module_ &m) {
-  m.def("design_json", &design_text, py::arg("predictors"), py::arg("correlations"), py::kw_only(),
+  m.def("design", &design_text, py::arg("predictors"), py::arg("correlations"), py::kw_only(),
         py::arg("matrix") = "within", py::arg("weights") = "nonnegative", py::arg("ntot"),
         py::arg("nhire") = py::none(), py::arg("selection_ratio") = py::none(),
         py::arg("prop") = py::none(), py::arg("minority") = py::none(), py::arg("alpha") = 0.05,
@@ -76,5 +76,5 @@ void bind_design(py::module_ &m) {
         py::arg("rule") = "four_fifths", py::arg("min_impact_ratio") = py::none(),
         py::arg("compare") = std::vector<comparison_row>{}, py::arg("threads") = py::none(),
         "Computes a design without holding the interpreter and returns the command line's JSON "
-        "document; ValueError with its message when it is refused.");
+        "document and its chart (SVG); ValueError with its message when it is refused.");
 }

@@ -27,10 +27,10 @@ group_packages() {
         python3-pytest python3-tqdm python3-scipy python3-statsmodels python3-matplotlib \
         jupyter-nbconvert python3-ipykernel python3-cvxopt ;;
     r)
-      echo "for the R package: R with Rcpp, testthat, futures and progress for grids, knitr, rmarkdown and pandoc for its vignette"
+      echo "for the R package: R with Rcpp, testthat, futures and progress for grids, knitr, rmarkdown and pandoc for its vignette, ggplot2 to test autoplot()"
       echo r-base-dev r-cran-rcpp r-cran-testthat r-cran-future r-cran-future.apply \
         r-cran-progressr r-cran-processx r-cran-jsonlite r-cran-withr r-cran-knitr \
-        r-cran-rmarkdown pandoc ;;
+        r-cran-rmarkdown r-cran-ggplot2 pandoc ;;
     browser)
       echo "for the browser tests: a headless Chromium and its WebDriver, driven from Python; curl for docs/server.md"
       echo chromium chromium-driver python3-selenium python3-pytest curl ;;

@@ -701,3 +701,6 @@ design_result solve_design(const design_options &opt);
 // The command line's JSON document of a design (indent as for json_text).
 std::string design_json_text(const design_options &opt, const design_result &r,
                              const run_facts &facts, int indent);
+// The chart the command line draws for a design (--plot), a standalone SVG
+// document: validity against the rule's exact probability of flagging.
+std::string design_svg_text(const design_options &opt, const design_result &r);

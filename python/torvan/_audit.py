@@ -53,6 +53,34 @@ def frame_of(table, columns, what):
     return rows  # rows of values: the caller reads them in order
 
 
+def draw_intervals(ax, rows):
+    """Each row's implied esize as a horizontal interval with its MLE marked.
+
+    `rows` are (label, implied esize dict) from the top down. The library's
+    likelihood itself is not in the document, so only what the document
+    gives is drawn: an unbounded end (None) runs to the edge of the axis, a
+    row without an MLE has no marker. One line per interval, one for the
+    MLEs, and the dashed line at esize 0.
+    """
+    ends = [v for _, e in rows for v in (e["lower"], e["mle"], e["upper"]) if v is not None]
+    low, high = (min(ends + [0.0]), max(ends + [0.0]))
+    margin = 0.1 * (high - low) or 0.5
+    low, high = low - margin, high + margin
+    ys = list(range(len(rows), 0, -1))
+    for y, (_, e) in zip(ys, rows):
+        ax.plot([low if e["lower"] is None else e["lower"],
+                 high if e["upper"] is None else e["upper"]], [y, y], color="C0", linewidth=2)
+    marked = [(e["mle"], y) for y, (_, e) in zip(ys, rows) if e["mle"] is not None]
+    ax.plot([m for m, _ in marked], [y for _, y in marked], "o", color="C1", label="MLE")
+    ax.axvline(0.0, linestyle="--", color="grey", linewidth=1)
+    ax.set_xlim(low, high)
+    ax.set_ylim(0.5, len(rows) + 0.5)
+    ax.set_yticks(ys)
+    ax.set_yticklabels([label for label, _ in rows])
+    ax.set_xlabel("implied esize")
+    return ax
+
+
 class _Document:
     """A command line document: its fields as attributes, its page as str()."""
 
@@ -109,6 +137,33 @@ class Audit(_Document):
 
     ``str(a)`` is the command line's page.
     """
+
+    def plot(self, ax=None):
+        """Draw the implied esize with its interval with matplotlib; return the axes.
+
+        The document holds the likelihood's summary, not its curve: the
+        maximum-likelihood esize as a point, its exact 1 - alpha interval
+        as a horizontal line (an unbounded end runs to the edge), esize 0
+        dashed, and the observed impact ratio in the title.
+
+        Parameters
+        ----------
+        ax : matplotlib.axes.Axes, optional
+            Where to draw; a new figure's axes by default.
+
+        Returns
+        -------
+        matplotlib.axes.Axes
+        """
+        import matplotlib.pyplot as plt
+
+        if ax is None:
+            _, ax = plt.subplots()
+        e = self.implied_esize
+        draw_intervals(ax, [(f"{round(100 * e['level'])}% interval", e)])
+        ir = "undefined" if self.impact_ratio is None else f"{self.impact_ratio:.4g}"
+        ax.set_title(f"impact ratio {ir}", fontsize="small")
+        return ax
 
     def _repr_html_(self) -> str:
         o = self.observed
@@ -170,6 +225,31 @@ class EventsAudit(_Document):
     def to_frame(self) -> pd.DataFrame:
         """Return the events' table (a copy): one row per event."""
         return self.table.copy()
+
+    def plot(self, ax=None):
+        """Draw each event's implied esize and the common one with matplotlib.
+
+        One row per event and a last row for all events together: the
+        maximum-likelihood esize as a point, the exact interval as a
+        horizontal line (an unbounded end runs to the edge), esize 0 dashed.
+        The likelihoods' curves are not in the document; their summaries are.
+
+        Parameters
+        ----------
+        ax : matplotlib.axes.Axes, optional
+            Where to draw; a new figure's axes by default.
+
+        Returns
+        -------
+        matplotlib.axes.Axes
+        """
+        import matplotlib.pyplot as plt
+
+        if ax is None:
+            _, ax = plt.subplots()
+        rows = [(str(a.event), a.implied_esize) for a in self.events]
+        draw_intervals(ax, rows + [("common", self.common_implied_esize)])
+        return ax
 
     def _repr_html_(self) -> str:
         m, c = self.mantel_haenszel, self.common_implied_esize

@@ -4,7 +4,7 @@ import json
 
 import pandas as pd
 
-from . import _torvan
+from . import _html, _torvan
 
 
 def predictor_rows(predictors):
@@ -68,7 +68,8 @@ class Design:
         The command line's JSON document.
     """
 
-    def __init__(self, text):
+    def __init__(self, text, svg=None):
+        self._svg = svg  # the command line's chart, shown inline in a notebook
         self.document = json.loads(text)
         names = [p["name"] for p in self.document["design"]["predictors"]]
         self.front = points_frame(self.document["front"], names).drop(columns="name")
@@ -79,6 +80,62 @@ class Design:
 
     def __iter__(self):
         return iter((self.front, self.chosen))
+
+    def to_frame(self):
+        """Return the front (a copy), one row per point."""
+        return self.front.copy()
+
+    def plot(self, ax=None):
+        """Draw validity against the rule's exact probability of flagging; return the axes.
+
+        As ``torvan design --plot`` draws it: the front as a line with its
+        points, the compared composites as squares with their names, the
+        chosen composite ringed and ``max_risk`` as a dashed vertical line.
+
+        Parameters
+        ----------
+        ax : matplotlib.axes.Axes, optional
+            Where to draw; a new figure's axes by default.
+
+        Returns
+        -------
+        matplotlib.axes.Axes
+        """
+        import matplotlib.pyplot as plt
+
+        if ax is None:
+            _, ax = plt.subplots()
+        rule = self.document["design"]["rule"]
+        ax.plot(self.front[rule], self.front["validity"], "o-", markersize=3, label="front")
+        if len(self.compared):
+            ax.plot(self.compared[rule], self.compared["validity"], "s", color="C1",
+                    label="compared")
+            for _, point in self.compared.iterrows():
+                ax.annotate(point["name"], (point[rule], point["validity"]),
+                            textcoords="offset points", xytext=(5, 5), fontsize="small")
+        if self.chosen is not None:
+            ax.plot([self.chosen[rule]], [self.chosen["validity"]], "o", markersize=10,
+                    markerfacecolor="none", color="C2", label="chosen")
+        if "max_risk" in self.document["design"]:
+            ax.axvline(self.document["design"]["max_risk"], linestyle="--", color="grey",
+                       linewidth=1)
+        ax.set_xlabel(f"probability that {rule} flags the minority")
+        ax.set_ylabel("validity")
+        ax.legend(fontsize="small")
+        return ax
+
+    def _repr_html_(self):
+        rule = self.document["design"]["rule"]
+        first, best = self.front.iloc[0], self.front.iloc[-1]
+        rows = [("points", len(self.front)), ("rule", rule),
+                ("least adverse: validity", first.validity),
+                (f"least adverse: {rule}", first[rule]),
+                ("most valid: validity", best.validity), (f"most valid: {rule}", best[rule]),
+                ("chosen", self.chosen_reason)]
+        if self.chosen is not None:
+            rows += [("chosen: validity", self.chosen.validity),
+                     (f"chosen: {rule}", self.chosen[rule])]
+        return _html.page("torvan.Design", rows, self._svg)
 
     def __repr__(self):
         best = self.front.iloc[-1]
@@ -130,9 +187,9 @@ def design(predictors, correlations, *, ntot, nhire=None, selection_ratio=None, 
     names = [r[0] for r in rows]
     pairs = [(str(k), [] if v is None else [float(x) for x in v])
              for k, v in (compare or {}).items()]
-    text = _torvan.design_json(
+    text, svg = _torvan.design(
         rows, matrix_rows(correlations, names), matrix=matrix, weights=weights, ntot=ntot,
         nhire=nhire, selection_ratio=selection_ratio, prop=prop, minority=minority, alpha=alpha,
         method=method, points=points, max_risk=max_risk, rule=rule,
         min_impact_ratio=min_impact_ratio, compare=pairs, threads=threads)
-    return Design(text)
+    return Design(text, svg)

@@ -5,11 +5,44 @@ import json
 
 import pandas as pd
 
-from . import _torvan
+from . import _html, _torvan
 from ._audit import Audit, _Document, count
 
 #: The columns of a groups table, as the command line's groups file names them.
 GROUP_COLUMNS = ["group", "applicants", "hires"]
+
+
+def draw_ratios(ax, rows):
+    """Impact ratios with their intervals against the four-fifths line.
+
+    `rows` are (label, group document) from the top down; the reference has
+    no interval and is drawn at 1. One line per interval, one for the
+    ratios, and the dashed four-fifths line.
+    """
+    ys = list(range(len(rows), 0, -1))
+    for y, (_, g) in zip(ys, rows):
+        ci = (g["versus_reference"] or {}).get("impact_ratio_ci") or {}
+        if ci.get("lower") is not None and ci.get("upper") is not None:
+            ax.plot([ci["lower"], ci["upper"]], [y, y], color="C0", linewidth=2)
+    marked = [(g["impact_ratio"], y) for y, (_, g) in zip(ys, rows)
+              if g["impact_ratio"] is not None]
+    ax.plot([r for r, _ in marked], [y for _, y in marked], "o", color="C1",
+            label="impact ratio")
+    ax.axvline(0.8, linestyle="--", color="grey", linewidth=1)
+    ax.set_ylim(0.5, len(rows) + 0.5)
+    ax.set_yticks(ys)
+    ax.set_yticklabels([label for label, _ in rows])
+    ax.set_xlabel("impact ratio (selection rate / the reference's)")
+    return ax
+
+
+def page_rows(document):
+    rows = [("reference", document["reference"])]
+    for g in document["groups"]:
+        flags = g["four_fifths"]["flags"]
+        rows.append((f"{g['group']}: impact ratio", g["impact_ratio"]))
+        rows.append((f"{g['group']}: four-fifths", "flags" if flags else "passes"))
+    return rows
 
 
 class GroupsAudit(_Document):
@@ -37,6 +70,40 @@ class GroupsAudit(_Document):
     def table(self):
         return pd.json_normalize(self._document["groups"], sep=".")
 
+    def to_frame(self):
+        """Return the groups' table (a copy): one row per group."""
+        return self.table.copy()
+
+    def plot(self, ax=None):
+        """Draw each group's impact ratio and its interval against the four-fifths line.
+
+        One row per group: the impact ratio against the reference as a
+        point, its exact 1 - alpha interval as a horizontal line (none for
+        the reference, at 1), and 0.8 dashed.
+
+        Parameters
+        ----------
+        ax : matplotlib.axes.Axes, optional
+            Where to draw; a new figure's axes by default.
+
+        Returns
+        -------
+        matplotlib.axes.Axes
+        """
+        import matplotlib.pyplot as plt
+
+        if ax is None:
+            _, ax = plt.subplots()
+        draw_ratios(ax, [(g["group"], g) for g in self.groups])
+        ax.set_title(f"against {self.reference}", fontsize="small")
+        return ax
+
+    def _repr_html_(self):
+        o = self.overall
+        rows = page_rows(self._document) + [("chi-square p", o["chi_square"]["p"]),
+                                            ("exact p", o["exact"]["p"])]
+        return _html.page(f"torvan.GroupsAudit of {len(self.groups)} groups", rows)
+
     def __repr__(self):
         p = self.overall["exact"]["p"]
         exact = "not computed" if p is None else f"{p:.4g}"
@@ -54,6 +121,50 @@ class GroupEventsAudit(_Document):
     ``across_events`` (per other group: ``group``, ``events``, ``total``,
     ``mantel_haenszel``, ``common_implied_esize``). ``str(e)`` is the page.
     """
+
+    @functools.cached_property
+    def table(self):
+        """One row per event and group, ``event`` first; nested names joined by dots."""
+        frames = [pd.json_normalize(e["groups"], sep=".").assign(event=e["event"])
+                  for e in self._document["events"]]
+        frame = pd.concat(frames, ignore_index=True)
+        return frame[["event"] + [c for c in frame.columns if c != "event"]]
+
+    def to_frame(self):
+        """Return the table (a copy): one row per event and group."""
+        return self.table.copy()
+
+    def plot(self, ax=None):
+        """Draw each event's groups' impact ratios and intervals against the four-fifths line.
+
+        As :meth:`GroupsAudit.plot`, one row per event and group.
+
+        Parameters
+        ----------
+        ax : matplotlib.axes.Axes, optional
+            Where to draw; a new figure's axes by default.
+
+        Returns
+        -------
+        matplotlib.axes.Axes
+        """
+        import matplotlib.pyplot as plt
+
+        if ax is None:
+            _, ax = plt.subplots()
+        draw_ratios(ax, [(f"{e['event']}: {g['group']}", g)
+                         for e in self.events for g in e["groups"]])
+        ax.set_title(f"against {self.reference}", fontsize="small")
+        return ax
+
+    def _repr_html_(self):
+        rows = [("reference", self.reference)]
+        for a in self.across_events:
+            c = a["common_implied_esize"]
+            rows.append((f"{a['group']}: common implied esize", c["mle"]))
+            rows.append((f"{a['group']}: Mantel-Haenszel p", a["mantel_haenszel"]["p_two_sided"]))
+        return (_html.page(f"torvan.GroupEventsAudit of {len(self.events)} events", rows)
+                + self.table._repr_html_())
 
     def __repr__(self):
         return (f"<torvan.GroupEventsAudit of {len(self.events)} events against "

@@ -48,15 +48,12 @@ ai_design <- function(predictors, correlations, ntot, nhire = NULL, selection_ra
   structure(list(front = front,
                  compared = as.data.frame(r$compared, stringsAsFactors = FALSE,
                                           check.names = FALSE),
-                 chosen = chosen, chosen_reason = r$chosen_reason, json = r$json),
+                 chosen = chosen, chosen_reason = r$chosen_reason, rule = rule,
+                 max_risk = max_risk, json = r$json),
             class = "torvan_design")
 }
 
 print.torvan_design <- function(x, ...) {
-  cat(sprintf("Composite design: %d points of the front, validity %.4f to %.4f\n",
-              nrow(x$front), x$front$validity[1L], x$front$validity[nrow(x$front)]))
-  print(x$front[, c("validity", "esize", "population_impact_ratio", "four_fifths")],
-        row.names = FALSE)
-  cat(sprintf("Chosen: %s\n", x$chosen_reason))
+  cat(format(x), sep = "\n")
   invisible(x)
 }

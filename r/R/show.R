@@ -1,7 +1,8 @@
 # What the results show of themselves: format() (the lines print() writes),
 # summary(), as.data.frame() and plot(), for the distribution, the plan, the
-# audit and the audit of events. The charts are base graphics, drawn as the
-# command line's --plot draws the distribution.
+# audit, the audit of events, the design and the audit of groups. The charts
+# are base graphics, drawn as the command line's --plot draws the
+# distribution, the plan and the design.
 
 print.torvan_distribution <- function(x, digits = 5L, ...) {
   cat(format(x, digits = digits), sep = "\n")
@@ -184,4 +185,110 @@ impact_ratio_chart <- function(t, labels, ...) {
   graphics::segments(t$impact_ratio_ci_lower, at, t$impact_ratio_ci_upper, at)
   graphics::abline(v = 0.8, lty = 2, col = "grey40")
   graphics::axis(2, at = at, labels = labels, las = 1, tick = FALSE)
+}
+
+# ---- Designs ----------------------------------------------------------------
+
+format.torvan_design <- function(x, ...) {
+  f <- x$front
+  n <- nrow(f)
+  c(sprintf("Composite design: %d points of the front, validity %.4f to %.4f", n,
+            f$validity[1L], f$validity[n]),
+    utils::capture.output(print(f[, c("validity", "esize", "population_impact_ratio",
+                                      x$rule)], row.names = FALSE)),
+    sprintf("Chosen: %s", x$chosen_reason))
+}
+
+# The front's ends, the compared composites and the chosen one, a row each.
+summary.torvan_design <- function(object, ...) {
+  columns <- c("validity", "esize", "population_impact_ratio", object$rule)
+  f <- object$front
+  ends <- cbind(point = c("least adverse", "most valid"), f[c(1L, nrow(f)), columns])
+  compared <- if (nrow(object$compared) > 0L) {
+    cbind(point = object$compared$name, object$compared[columns])
+  }
+  chosen <- if (!is.null(object$chosen)) cbind(point = "chosen", object$chosen[columns])
+  out <- rbind(ends, compared, chosen)
+  rownames(out) <- NULL
+  out
+}
+
+# The front: one row per point.
+as.data.frame.torvan_design <- function(x, ...) x$front
+
+# Validity against the rule's exact probability of flagging the minority, as
+# the command line's --plot draws it: the front as a line with its points,
+# the compared composites as squares with their names, the chosen one
+# ringed, and max_risk as a dashed vertical line.
+plot.torvan_design <- function(x, ...) {
+  rule <- x$rule
+  f <- x$front
+  points <- rbind(f[c(rule, "validity")], x$compared[c(rule, "validity")])
+  graphics::plot(f[[rule]], f$validity, type = "o", pch = 19, cex = 0.6,
+                 xlim = range(points[[rule]], x$max_risk), ylim = range(points$validity),
+                 xlab = sprintf("probability that %s flags the minority", rule),
+                 ylab = "validity", ...)
+  if (nrow(x$compared) > 0L) {
+    graphics::points(x$compared[[rule]], x$compared$validity, pch = 15, col = "darkorange")
+    graphics::text(x$compared[[rule]], x$compared$validity, x$compared$name, pos = 4,
+                   cex = 0.8)
+  }
+  if (!is.null(x$chosen)) {
+    graphics::points(x$chosen[[rule]], x$chosen$validity, cex = 2, col = "darkgreen")
+  }
+  if (!is.null(x$max_risk)) graphics::abline(v = x$max_risk, lty = 2, col = "grey40")
+  invisible(x)
+}
+
+# ---- Audits of groups -------------------------------------------------------
+
+format.torvan_audit_groups <- format.torvan_audit
+
+# One row per group (per event and group for events): the counts, the rate,
+# the impact ratio against the reference and its interval, whether the
+# four-fifths rule flags it, and Fisher's exact p (Holm-adjusted).
+as.data.frame.torvan_audit_groups <- function(x, ...) {
+  one <- function(groups, event) {
+    rows <- lapply(groups, function(g) {
+      v <- g$versus_reference
+      pair <- is.list(v)
+      number <- function(value) if (is.null(value)) NA_real_ else as.double(value)
+      data.frame(group = g$group, applicants = g$applicants, hires = g$hires, rate = g$rate,
+                 impact_ratio = number(g$impact_ratio),
+                 impact_ratio_lower = if (pair) number(v$impact_ratio_ci$lower) else NA_real_,
+                 impact_ratio_upper = if (pair) number(v$impact_ratio_ci$upper) else NA_real_,
+                 four_fifths_flags = isTRUE(g$four_fifths$flags),
+                 fisher_p_lower_holm = if (pair) {
+                   number(v$fisher_exact$p_lower_holm)
+                 } else NA_real_,
+                 stringsAsFactors = FALSE)
+    })
+    out <- do.call(rbind, rows)
+    if (!is.null(event)) out <- cbind(event = event, out)
+    out
+  }
+  if (is.null(x$events)) return(one(x$groups, NULL))
+  out <- do.call(rbind, lapply(x$events, function(e) one(e$groups, e$event)))
+  rownames(out) <- NULL
+  out
+}
+
+summary.torvan_audit_groups <- function(object, ...) as.data.frame(object)
+
+# Each group's impact ratio against the reference with its interval, beside
+# the four-fifths line.
+plot.torvan_audit_groups <- function(x, ...) {
+  t <- as.data.frame(x)
+  labels <- if (is.null(t$event)) t$group else paste(t$event, t$group, sep = ": ")
+  n <- nrow(t)
+  at <- rev(seq_len(n))
+  ends <- c(t$impact_ratio_lower, t$impact_ratio_upper, t$impact_ratio, 0.8, 1)
+  graphics::plot(t$impact_ratio, at, xlim = range(ends, na.rm = TRUE), ylim = c(0.5, n + 0.5),
+                 pch = 19, yaxt = "n", ylab = "",
+                 xlab = sprintf("impact ratio against %s, %s%% interval", x$reference,
+                                format(100 * (1 - x$alpha))), ...)
+  graphics::segments(t$impact_ratio_lower, at, t$impact_ratio_upper, at)
+  graphics::abline(v = 0.8, lty = 2, col = "grey40")
+  graphics::axis(2, at = at, labels = labels, las = 1, tick = FALSE)
+  invisible(x)
 }

@@ -1,6 +1,10 @@
 \name{ai_audit_groups}
 \alias{ai_audit_groups}
 \alias{print.torvan_audit_groups}
+\alias{format.torvan_audit_groups}
+\alias{summary.torvan_audit_groups}
+\alias{as.data.frame.torvan_audit_groups}
+\alias{plot.torvan_audit_groups}
 \title{Adverse impact audit of several groups}
 \description{
 Every group against a reference group - by default the one with the highest
@@ -17,6 +21,10 @@ are those of the command line's \code{torvan audit --groups --format json}.
 ai_audit_groups(groups, reference = NULL, alpha = 0.05)
 
 \method{print}{torvan_audit_groups}(x, ...)
+\method{format}{torvan_audit_groups}(x, ...)
+\method{summary}{torvan_audit_groups}(object, ...)
+\method{as.data.frame}{torvan_audit_groups}(x, ...)
+\method{plot}{torvan_audit_groups}(x, ...)
 }
 \arguments{
   \item{groups}{a data frame, one row per group, with the columns
@@ -26,18 +34,26 @@ ai_audit_groups(groups, reference = NULL, alpha = 0.05)
     \code{NULL} for the highest selection rate.}
   \item{alpha}{significance level of the tests, strictly between 0 and 1; the
     intervals are at \code{1 - alpha}.}
-  \item{x}{the audit.}
-  \item{...}{ignored.}
+  \item{x, object}{the audit.}
+  \item{...}{for \code{plot}, graphical parameters; else ignored.}
 }
 \value{
 A list of class \code{torvan_audit_groups}: the command line's JSON document
 (\code{reference}, \code{reference_why}, \code{groups}, \code{overall}; or
 with events \code{events} and \code{across_events}), JSON null as \code{NA}
-with \code{<name>_reason} beside it. Printing shows the command line's page.
+with \code{<name>_reason} beside it. Printing shows the command line's page;
+\code{format} gives its lines. \code{as.data.frame} and \code{summary} give
+one row per group (with events, per event and group): \code{group},
+\code{applicants}, \code{hires}, \code{rate}, \code{impact_ratio} with
+its interval \code{impact_ratio_lower} and \code{impact_ratio_upper},
+\code{four_fifths_flags} and \code{fisher_p_lower_holm}. \code{plot}
+draws each impact ratio with its interval beside the four-fifths line.
 }
 \examples{
 g <- ai_audit_groups(data.frame(group = c("A", "B", "C"),
                                 applicants = c(100, 80, 60), hires = c(40, 20, 18)))
 g$reference
 g$overall$exact$p
+as.data.frame(g)
+plot(g)
 }

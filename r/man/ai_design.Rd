@@ -1,6 +1,10 @@
 \name{ai_design}
 \alias{ai_design}
 \alias{print.torvan_design}
+\alias{format.torvan_design}
+\alias{summary.torvan_design}
+\alias{as.data.frame.torvan_design}
+\alias{plot.torvan_design}
 \title{The exact front of composite predictors: validity against the risk of being flagged}
 \description{
 Weighs predictors into composites: the exact front of the most valid
@@ -19,6 +23,10 @@ ai_design(predictors, correlations, ntot, nhire = NULL, selection_ratio = NULL,
           method = "direct", threads = NULL)
 
 \method{print}{torvan_design}(x, ...)
+\method{format}{torvan_design}(x, ...)
+\method{summary}{torvan_design}(object, ...)
+\method{as.data.frame}{torvan_design}(x, ...)
+\method{plot}{torvan_design}(x, ...)
 }
 \arguments{
   \item{predictors}{a data frame with the columns \code{name}, \code{validity}
@@ -53,8 +61,8 @@ ai_design(predictors, correlations, ntot, nhire = NULL, selection_ratio = NULL,
   \item{method}{\code{"direct"} (the default) or \code{"nested"}.}
   \item{threads}{threads each problem is computed on; every core by default.
     The figures do not depend on it.}
-  \item{x}{a design.}
-  \item{...}{not used.}
+  \item{x, object}{a design.}
+  \item{...}{for \code{plot}, graphical parameters; else ignored.}
 }
 \value{
 A list of class \code{torvan_design}: \code{front}, a data frame with one row
@@ -63,7 +71,15 @@ per point (\code{validity}, \code{esize}, \code{population_impact_ratio},
 rule and \code{weight_NAME} per predictor, the weights' absolute values
 summing to 1); \code{compared}, the same for the compared weights with their
 \code{name}; \code{chosen}, a one-row data frame or \code{NULL};
-\code{chosen_reason}; and \code{json}, the command line's document as text.
+\code{chosen_reason}; \code{rule} and \code{max_risk} as given; and
+\code{json}, the command line's document as text.
+
+\code{format} gives the lines \code{print} writes; \code{summary} a data
+frame of the front's two ends, the compared composites and the chosen one;
+\code{as.data.frame} the front; \code{plot} draws validity against the
+rule's exact probability of flagging the minority, as \code{torvan design
+--plot} does: the front as a line, the compared composites as named
+squares, the chosen one ringed and \code{max_risk} dashed.
 }
 \seealso{\code{\link{ai_plan}}, \code{\link{ai_distribution}}}
 \examples{
@@ -75,4 +91,6 @@ d <- ai_design(predictors, r, ntot = 200, nhire = 20, prop = 0.15, points = 5,
                max_risk = 0.5, compare = list(unit = NULL))
 d
 d$chosen
+summary(d)
+plot(d)
 }

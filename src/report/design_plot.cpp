@@ -132,3 +132,7 @@ std::string design_svg(const design_options &opt, const design_result &r) {
   g.s += "</svg>\n";
   return g.s;
 }
+
+std::string design_svg_text(const design_options &opt, const design_result &r) {
+  return design_svg(opt, r);
+}
