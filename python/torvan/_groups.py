@@ -214,11 +214,18 @@ def audit_groups(groups, reference=None, alpha=0.05):
 
     Examples
     --------
+    >>> import pandas as pd
+    >>> import torvan
     >>> df = pd.DataFrame({"group": ["A", "B", "C"], "applicants": [100, 80, 60],
     ...                    "hires": [40, 20, 18]})
     >>> g = torvan.audit_groups(df)
-    >>> g.reference, g.overall["exact"]["p"]
-    >>> g.table[["group", "impact_ratio", "versus_reference.fisher_exact.p_lower_holm"]]
+    >>> g.reference, round(g.overall["exact"]["p"], 4)
+    ('A', 0.0882)
+    >>> g.table[["group", "impact_ratio", "versus_reference.fisher_exact.p_lower_holm"]].round(4)
+      group  impact_ratio  versus_reference.fisher_exact.p_lower_holm
+    0     A         1.000                                         NaN
+    1     B         0.625                                      0.0486
+    2     C         0.750                                      0.1346
     """
     frame = groups if isinstance(groups, pd.DataFrame) else pd.DataFrame(groups)
     names, counts = _rows(frame, ["group"])
