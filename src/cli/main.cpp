@@ -190,9 +190,9 @@ int run_single(const options &o, int threads) {
   so.progress = [&](int d, int t) { bar.update(d, t); };
   const solution s = solve(p, so);
   bar.erase();
-  if (const auto why = check_refusal(s.check)) {
-    put_refused(o, *why);
-    fail_line(*why);
+  if (const auto off = check_refusal(s.check)) {
+    put_refused(o, *off);
+    fail_line(*off);
     return refused;
   }
   render_events(s.events, diag, notices, to_stderr);

@@ -3,7 +3,9 @@
 // Eigen 3.4's triangular and self-adjoint matrix-vector products trip GCC
 // 12's -Wmaybe-uninitialized when optimized without NDEBUG (a false positive
 // inside Eigen); the state must be set before Eigen's headers are read.
+#if defined(__GNUC__) && !defined(__clang__)
 #pragma GCC diagnostic ignored "-Wmaybe-uninitialized"
+#endif
 
 #include "engine/design.h"
 
@@ -271,7 +273,8 @@ design_result solve_design(const design_options &opt) {
   for (const design_comparison &c : opt.compare) {
     if (!res.error.empty()) break;
     const std::vector<double> w = comparison_weights(opt, c);
-    res.compared.push_back(eval.point(Eigen::Map<const Eigen::VectorXd>(w.data(), w.size())));
+    res.compared.push_back(eval.point(
+        Eigen::Map<const Eigen::VectorXd>(w.data(), static_cast<Eigen::Index>(w.size()))));
     res.compared.back().name = c.name;
   }
   if (!opt.max_risk && !opt.min_impact_ratio)

@@ -98,7 +98,7 @@ std::string with_flags(const std::string &message) {
     std::string word = message.substr(at, end - at);
     if (std::find(std::begin(names), std::end(names), word) != std::end(names)) {
       std::replace(word.begin(), word.end(), '_', '-');
-      word = "--" + word;
+      word.insert(0, "--");
     }
     out += word;
     at = end;

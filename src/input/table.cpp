@@ -1,6 +1,7 @@
 // Reading a spreadsheet's table from text.
 #include "input/table.h"
 
+#include <algorithm>
 #include <array>
 #include <charconv>
 #include <climits>
@@ -130,9 +131,7 @@ struct splitter {
 };
 
 bool all_empty(const std::vector<std::string> &cells) {
-  for (const auto &c : cells)
-    if (!c.empty()) return false;
-  return true;
+  return std::all_of(cells.begin(), cells.end(), [](const std::string &c) { return c.empty(); });
 }
 
 table_reading refused(std::string error) {

@@ -21,7 +21,6 @@ Eigen::VectorXd unit(int k, int i) {
 // The grown Cholesky factor of the current support and the whitened r and g.
 struct walk {
   const predictor_set &p;
-  int k;
   std::vector<int> members;
   Eigen::MatrixXd L;
   Eigen::VectorXd zr, zg;
@@ -59,7 +58,7 @@ composite_front::composite_front(const predictor_set &p, bool nonnegative)
 
 void composite_front::visit_supports(const predictor_set &p) {
   const int k = static_cast<int>(p.r.size());
-  walk w{p, k, {}, Eigen::MatrixXd::Zero(k, k), Eigen::VectorXd::Zero(k), Eigen::VectorXd::Zero(k)};
+  walk w{p, {}, Eigen::MatrixXd::Zero(k, k), Eigen::VectorXd::Zero(k), Eigen::VectorXd::Zero(k)};
   double best_v = validity_of(p, most_valid_), best_s = separation_of(p, least_adverse_);
   std::uint32_t mask = 0;
 

@@ -134,6 +134,7 @@ std::string legend() {
 nlohmann::ordered_json options_json(const design_options &opt) {
   nlohmann::ordered_json predictors = nlohmann::ordered_json::array();
   for (const design_predictor &p : opt.predictors)
+    // cppcheck-suppress useStlAlgorithm
     predictors.push_back({{"name", p.name}, {"validity", p.validity}, {"esize", p.esize}});
   nlohmann::ordered_json o{{"predictors", predictors},
                            {"correlations", opt.correlations},
@@ -171,9 +172,10 @@ nlohmann::ordered_json point_json(const design_options &opt, const design_point 
 }
 
 std::string csv_line(const std::string &kind, const design_point &pt) {
-  std::string out = kind + ',' + quoted(pt.name) + ',' + csv_number(pt.validity) + ',' + csv_number(pt.esize) +
-                    ',' + csv_number(pt.population_impact_ratio) + ',' + csv_number(pt.population_ai) + ',' +
-                    csv_number(pt.f.summary.p_undefined) + ',' + csv_number(pt.f.summary.p_above);
+  std::string out = kind + ',' + quoted(pt.name) + ',' + csv_number(pt.validity) + ',' +
+                    csv_number(pt.esize) + ',' + csv_number(pt.population_impact_ratio) + ',' +
+                    csv_number(pt.population_ai) + ',' + csv_number(pt.f.summary.p_undefined) +
+                    ',' + csv_number(pt.f.summary.p_above);
   for (const std::string &rule : flagging_rules())
     out += ',' + csv_number(rule_probability(pt.f.adverse_impact, rule));
   for (double w : pt.weights)
@@ -236,7 +238,7 @@ nlohmann::ordered_json design_document(const design_options &opt, const design_r
   const auto points = [&](const std::vector<design_point> &pts) {
     nlohmann::ordered_json a = nlohmann::ordered_json::array();
     for (const design_point &pt : pts)
-      a.push_back(point_json(opt, pt));
+      a.push_back(point_json(opt, pt)); // cppcheck-suppress useStlAlgorithm
     return a;
   };
   doc["front"] = points(r.front);

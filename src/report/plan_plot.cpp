@@ -175,12 +175,14 @@ std::string plan_svg(const plan_options &opt, const plan_result &r) {
     g.s += "<path id=\"rule-" + rules[k] + "\" d=\"" + curve(ax, r, rules[k], alone) +
            "\" stroke=\"" + colour +
            "\" stroke-width=\"1.6\" fill=\"none\" stroke-linejoin=\"round\" "
-           "stroke-linecap=\"round\"" +
-           dash + "/>\n";
+           "stroke-linecap=\"round\"";
+    g.s += dash + "/>\n";
     for (const auto &[x, y] : alone)
       g.s += "<circle cx=\"" + px(x) + "\" cy=\"" + px(y) + "\" r=\"" + px(twin ? 5.5 : 3.5) +
              "\" fill=\"none\" stroke=\"" + colour + "\" stroke-width=\"1.6\"/>\n";
-    g.line(L, ly - 4, L + 22, ly - 4, "stroke=\"" + colour + "\" stroke-width=\"3\"" + dash);
+    std::string legend_stroke = "stroke=\"" + colour + "\" stroke-width=\"3\"";
+    legend_stroke += dash;
+    g.line(L, ly - 4, L + 22, ly - 4, legend_stroke);
     g.text(L + 30, ly, "start",
            rule_title(rules[k]) + (twin ? ": the same curve as " + rule_title(rules[*twin]) : ""));
     ly += line_height;

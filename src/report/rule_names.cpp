@@ -10,10 +10,12 @@ namespace {
 struct rule_names {
   const char *name, *abbreviation, *title, *false_positive_cause;
 };
-const char *const fixed_ratio = "it compares the rates with a fixed ratio, whatever alpha and the "
-                                "sampling error; in small pools chance alone often meets it";
-const char *const normal_tail = "its z is only approximately normal: in small pools the discrete "
-                                "outcomes can put more than alpha beyond its critical value";
+constexpr const char *fixed_ratio =
+    "it compares the rates with a fixed ratio, whatever alpha and the "
+    "sampling error; in small pools chance alone often meets it";
+constexpr const char *normal_tail =
+    "its z is only approximately normal: in small pools the discrete "
+    "outcomes can put more than alpha beyond its critical value";
 constexpr rule_names names[] = {
     {"four_fifths", "4/5", "four-fifths rule", fixed_ratio},
     {"four_fifths_one_person", "4/5+1", "four-fifths rule, even with one more minority hire",

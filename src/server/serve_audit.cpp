@@ -64,7 +64,7 @@ reply group_events_reply(const table_reading &t, const std::string &reference, d
   if (!r.error.empty()) return error_reply(400, r.error);
   std::int64_t applicants = 0;
   for (const group_event &e : r.events)
-    applicants += applicants_of(e.groups);
+    applicants += applicants_of(e.groups); // cppcheck-suppress useStlAlgorithm
   if (const auto why = beyond_limit(r.events.size(), "events", applicants, c.limits))
     return error_reply(422, *why);
   return at_the_gate(c, [&]() -> reply {
