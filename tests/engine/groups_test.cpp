@@ -39,9 +39,9 @@ std::vector<std::vector<std::string>> tsv(const std::string &name) {
   return rows;
 }
 
-std::vector<group_counts> parse(const std::string &spec) {
+std::vector<group_counts> parse(const std::string &written) {
   std::vector<group_counts> groups;
-  std::stringstream s(spec);
+  std::stringstream s(written);
   for (std::string g; s >> g;) {
     const auto a = g.find(':'), b = g.rfind(':');
     groups.push_back(
