@@ -655,6 +655,9 @@ struct design_options {
   std::optional<double> min_impact_ratio; // ... or whose population impact ratio is at least this
   std::vector<design_comparison> compare;
   int threads = 1; // pools computed at once; the figures are the same for every count
+  // When given and set, the design stops at its next problem's next pool:
+  // the result is marked cancelled.
+  const std::atomic<bool> *cancel = nullptr;
 };
 
 // Why a design cannot be computed, as the command line says it: no
@@ -693,10 +696,16 @@ struct design_result {
   std::string chosen_reason; // how chosen was found, or why there is none
   int problems = 0;          // exact problems solved (counts the work)
   std::string error;         // non-empty: a problem gave up; nothing else holds
+  bool cancelled = false;    // stopped on request: nothing in it is meaningful
 };
 
 // Computes a design that design_refusal() accepts.
 design_result solve_design(const design_options &opt);
+
+// The most exact problems solve_design() solves for these options (a
+// point of the front each, one a comparison, and those of the choice): its
+// work is about as many single problems.
+int design_problems(const design_options &opt);
 
 // The command line's JSON document of a design (indent as for json_text).
 std::string design_json_text(const design_options &opt, const design_result &r,

@@ -3,12 +3,12 @@
 
 #include <algorithm>
 #include <cerrno>
-#include <charconv>
 #include <cstring>
 #include <optional>
 #include <thread>
 
 #include "input/clock.h"
+#include "input/design_args.h"
 #include "input/design_tables.h"
 #include "input/options.h"
 #include "report/design.h"
@@ -28,87 +28,10 @@ struct command {
   bool help = false;
 };
 
-std::string read_number(const std::string &flag, const std::string &text,
-                        std::optional<double> &value) {
-  double v = 0.0;
-  const char *end = text.data() + text.size();
-  const auto [p, ec] = std::from_chars(text.data(), end, v);
-  if (text.empty() || ec != std::errc() || p != end)
-    return flag + " needs a number, not '" + text + "'";
-  value = v;
-  return "";
-}
-
-std::string read_whole_count(const std::string &flag, const std::string &text, int least,
-                             std::optional<int> &value) {
-  int v = 0;
-  std::string why = read_count(flag, text, least, v);
-  if (why.empty()) value = v;
-  return why;
-}
-
-// "unit", "regression", or NAME=w1,w2,...
-std::string read_comparison(const std::string &text, std::vector<design_comparison> &out) {
-  const std::size_t eq = text.find('=');
-  design_comparison c{text.substr(0, eq), {}};
-  if (eq == std::string::npos) {
-    if (c.name != "unit" && c.name != "regression")
-      return "--compare needs NAME=w1,w2,... (or unit, or regression), not '" + text + "'";
-    out.push_back(c);
-    return "";
-  }
-  if (c.name.empty()) return "--compare needs a name before '=', not '" + text + "'";
-  for (std::size_t start = eq + 1;;) {
-    const std::size_t comma = text.find(',', start);
-    const std::string cell = text.substr(start, comma == std::string::npos ? comma : comma - start);
-    std::optional<double> w;
-    if (!read_number("--compare " + c.name, cell, w).empty())
-      return "--compare " + c.name + ": each weight must be a number, not '" + cell + "'";
-    c.weights.push_back(*w);
-    if (comma == std::string::npos) break;
-    start = comma + 1;
-  }
-  out.push_back(c);
-  return "";
-}
-
 std::string set_option(command &c, const std::string &flag, const std::string &v) {
-  design_options &d = c.design;
   if (flag == "--predictors" || flag == "--correlations") {
     if (v.empty()) return flag + " needs a file name, or - for standard input";
     (flag == "--predictors" ? c.predictors : c.correlations) = v;
-  } else if (flag == "--matrix") {
-    if (v != "within" && v != "overall")
-      return "--matrix must be within or overall, not '" + v + "'";
-    d.matrix = v == "within" ? design_matrix::within : design_matrix::overall;
-  } else if (flag == "--weights") {
-    if (v != "nonnegative" && v != "free")
-      return "--weights must be nonnegative or free, not '" + v + "'";
-    d.weights = v == "free" ? design_weights::free : design_weights::nonnegative;
-  } else if (flag == "--ntot") {
-    return read_count(flag, v, 0, d.ntot);
-  } else if (flag == "--nhire") {
-    return read_whole_count(flag, v, 0, d.nhire);
-  } else if (flag == "--minority") {
-    return read_whole_count(flag, v, 0, d.minority);
-  } else if (flag == "--selection-ratio") {
-    return read_number(flag, v, d.selection_ratio);
-  } else if (flag == "--prop") {
-    return read_number(flag, v, d.prop);
-  } else if (flag == "--alpha") {
-    return read_alpha(flag, v, d.alpha);
-  } else if (flag == "--method") {
-    return read_method(flag, v, d.method);
-  } else if (flag == "--points") {
-    return read_count(flag, v, 1, d.points);
-  } else if (flag == "--max-risk") {
-    return read_number(flag, v, d.max_risk);
-  } else if (flag == "--min-impact-ratio") {
-    return read_number(flag, v, d.min_impact_ratio);
-  } else if (flag == "--rule") {
-    d.rule = v;
-  } else if (flag == "--compare") {
-    return read_comparison(v, d.compare);
   } else if (flag == "--format") {
     if (v != "text" && v != "csv" && v != "json")
       return "--format must be text, csv or json, not '" + v + "'";
@@ -120,6 +43,8 @@ std::string set_option(command &c, const std::string &flag, const std::string &v
     c.plot = v;
   } else if (flag == "--threads") {
     return read_count(flag, v, 1, c.threads);
+  } else {
+    return set_design_option(c.design, flag, v).value_or("");
   }
   return "";
 }

@@ -26,6 +26,8 @@ constexpr double matrix_tolerance = 1e-12;
 constexpr double least_eigenvalue = 1e-10;
 // Bisection steps of --max-risk: the esize to a millionth of the front's span.
 constexpr int risk_bisections = 20;
+// Steps of --min-impact-ratio past the esize a rounding short of the bound.
+constexpr int impact_ratio_steps = 8;
 
 std::string printed(const char *format, double v) {
   char buf[128];
@@ -152,11 +154,6 @@ std::optional<std::string> comparison_refusal(const design_options &o) {
   return std::nullopt;
 }
 
-int design_nhire(const design_options &o) {
-  if (o.nhire) return *o.nhire;
-  return std::clamp(static_cast<int>(std::lround(*o.selection_ratio * o.ntot)), 1, o.ntot);
-}
-
 // Evaluates composites and counts the exact problems it solves.
 struct evaluator {
   const design_options &opt;
@@ -177,6 +174,7 @@ struct evaluator {
     p.esize = pt.esize;
     pt.f = solve_figures(p, res.solve);
     ++res.problems;
+    res.cancelled = res.cancelled || pt.f.status.cancelled;
     if (!completed(pt.f.status) && res.error.empty())
       res.error = "esize " + printed("%.17g", pt.esize) + ": " + gave_up_reason(pt.f.status);
     return pt;
@@ -199,6 +197,11 @@ predictor_set design_predictors(const design_options &opt) {
       p.R(i, j) = opt.correlations[i][j];
   }
   return p;
+}
+
+int design_nhire(const design_options &o) {
+  if (o.nhire) return *o.nhire;
+  return std::clamp(static_cast<int>(std::lround(*o.selection_ratio * o.ntot)), 1, o.ntot);
 }
 
 double design_minority_share(const design_options &opt) {
@@ -247,6 +250,7 @@ design_result solve_design(const design_options &opt) {
   res.solve.alpha = opt.alpha;
   res.solve.minority = opt.minority.value_or(-1);
   res.solve.threads = opt.threads;
+  res.solve.cancel = opt.cancel;
 
   const predictor_set set = design_predictors(opt);
   const composite_front front(set, opt.weights == design_weights::nonnegative);
@@ -342,7 +346,7 @@ design_result solve_design(const design_options &opt) {
   // The weights at e give back an esize a rounding away from it: step up
   // until the ratio holds.
   design_point pt = eval.point(point_at(e));
-  for (int i = 0; i < 8 && pt.population_impact_ratio < bound && e < least; ++i) {
+  for (int i = 0; i < impact_ratio_steps && pt.population_impact_ratio < bound && e < least; ++i) {
     e = std::min(least, e + 1e-12 * std::max(1.0, std::abs(e)));
     pt = eval.point(point_at(e));
   }
@@ -350,4 +354,11 @@ design_result solve_design(const design_options &opt) {
   res.chosen_reason =
       "the most valid composite whose population impact ratio is " + printed("at least %g", bound);
   return res;
+}
+
+int design_problems(const design_options &opt) {
+  const int choice = opt.max_risk           ? risk_bisections
+                     : opt.min_impact_ratio ? 1 + impact_ratio_steps
+                                            : 0;
+  return opt.points + static_cast<int>(opt.compare.size()) + choice;
 }

@@ -14,6 +14,10 @@
 // Needs options that design_refusal() accepts.
 predictor_set design_predictors(const design_options &opt);
 
+// The hires of every problem: nhire, or round(selection_ratio ntot), at
+// least 1.
+int design_nhire(const design_options &opt);
+
 // The minority share the design uses: prop, or minority / ntot.
 double design_minority_share(const design_options &opt);
 

@@ -8,6 +8,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <exception>
+#include <optional>
 #include <thread>
 #include <variant>
 
@@ -23,8 +24,14 @@
 
 namespace {
 
-// The one route that takes a body: the tables of an audit.
-constexpr const char *posted_path = "/api/audit";
+// The routes that take a body: the tables of an audit, or a design's two.
+constexpr const char *audit_path = "/api/audit";
+bool design_path(const std::string &path) {
+  return path == "/api/design" || path == "/api/design.csv" || path == "/api/design.svg";
+}
+bool posted_path(const std::string &path) {
+  return path == audit_path || design_path(path);
+}
 
 struct serve_options {
   std::string host = "127.0.0.1";
@@ -89,7 +96,7 @@ std::string status_text(int status, const serve_limits &l) {
     case 400:
       return "the request could not be read as HTTP";
     case 405:
-      return "only GET and HEAD are answered here (and POST at " + std::string(posted_path) + ")";
+      return "only GET and HEAD are answered here (and POST at /api/audit and /api/design)";
     case 413:
       return "the request's body is longer than " + std::to_string(l.body_bytes) + " bytes";
     case 414:
@@ -113,6 +120,9 @@ reply route(const std::string &path, const query_params &q, serve_context &c) {
   if (path == "/api/audit") return audit_reply(q, c);
   if (path == "/api/plan") return plan_reply(plan_form::json, q, c);
   if (path == "/api/plan.svg") return plan_reply(plan_form::svg, q, c);
+  if (path == "/api/design") return design_reply(design_form::json, q, c);
+  if (path == "/api/design.csv") return design_reply(design_form::csv, q, c);
+  if (path == "/api/design.svg") return design_reply(design_form::svg, q, c);
   const std::string name = path == "/" ? "/index.html" : path;
   const auto assets = page_assets();
   const auto a =
@@ -127,12 +137,20 @@ std::string media_type(const httplib::Request &req) {
   return type.substr(0, type.find(';'));
 }
 
-// What a POST's body may be: one table, or parameters as a JSON object of
-// texts. (A form's application/x-www-form-urlencoded body the library reads
-// itself, refusing more than 8 KiB: it is not taken.)
-bool posted_type(const std::string &media) {
-  return media == "text/csv" || media == "text/plain" || media == "text/tab-separated-values" ||
-         media == "application/json";
+// What a POST's body may be: parameters as a JSON object of texts, or at
+// /api/audit one table. (A form's application/x-www-form-urlencoded body the
+// library reads itself, refusing more than 8 KiB: it is not taken.)
+std::optional<std::string> posted_type_refusal(const httplib::Request &req) {
+  const std::string media = media_type(req);
+  if (media == "application/json") return std::nullopt;
+  const std::string given = "not '" + req.get_header_value("Content-Type") + "'";
+  if (design_path(req.path))
+    return "a design's body must be a JSON object of parameters (application/json), " + given;
+  if (media == "text/csv" || media == "text/plain" || media == "text/tab-separated-values")
+    return std::nullopt;
+  return "the body must be a table (text/csv) or a JSON object of parameters "
+         "(application/json), " +
+         given;
 }
 
 // The parameters of a POST: the query's, and the body's - the members of a
@@ -175,18 +193,17 @@ httplib::Server::HandlerResponse screen(const httplib::Request &req, httplib::Re
   const bool body =
       req.has_header("Transfer-Encoding") ||
       (req.has_header("Content-Length") && req.get_header_value("Content-Length") != "0");
-  const bool post = req.method == "POST" && req.path == posted_path;
+  const bool post = req.method == "POST" && posted_path(req.path);
+  const std::optional<std::string> bad_type = post ? posted_type_refusal(req) : std::nullopt;
   std::string why;
   if (req.method != "GET" && req.method != "HEAD" && !post) {
     status = 405;
   } else if (body && !post) {
     status = 413;
-    why = "the request has a body; only a POST to " + std::string(posted_path) + " takes one";
-  } else if (post && !posted_type(media_type(req))) {
+    why = "the request has a body; only a POST to /api/audit or /api/design takes one";
+  } else if (bad_type) {
     status = 415;
-    why = "the body must be a table (text/csv) or a JSON object of parameters "
-          "(application/json), not '" +
-          req.get_header_value("Content-Type") + "'";
+    why = *bad_type;
   } else if (post && std::strtoull(req.get_header_value("Content-Length").c_str(), nullptr, 10) >
                          l.body_bytes) {
     status = 413;
@@ -234,7 +251,7 @@ void configure(httplib::Server &srv, serve_context &c) {
   srv.Get(".*", [&c](const httplib::Request &req, httplib::Response &res) {
     put_reply(res, route(req.path, req.params, c));
   });
-  srv.Post(posted_path, [&c](const httplib::Request &req, httplib::Response &res) {
+  srv.Post(".*", [&c](const httplib::Request &req, httplib::Response &res) {
     auto q = posted_params(req);
     if (const reply *bad = std::get_if<reply>(&q)) return put_reply(res, *bad);
     put_reply(res, route(req.path, std::get<query_params>(q), c));
@@ -344,8 +361,8 @@ Options:
                  with the direct method); larger problems are refused (422)
   --help         show this text
 
-API (GET, and POST at /api/audit; parameters named like the command line's
-options and values):
+API (GET, and POST at /api/audit and /api/design; parameters named like the
+command line's options and values):
   /api/distribution?ntot=100&nhire=20&esize=-1&prop=0.2
       torvan --format json --rows none for that problem; also minority,
       method (nested or direct), alpha, and rows=all for the table's rows
@@ -364,15 +381,23 @@ options and values):
       (for selection_ratio), alpha, target, rule (repeated, or names
       separated by commas) and method
   /api/plan.svg?...           the chart of torvan plan --plot
+  /api/design?predictors=CSV&correlations=CSV&ntot=200&nhire=20&prop=0.15
+      torvan design --format json, the two tables as their CSV text; also
+      matrix, weights, selection_ratio (for nhire), minority (for prop),
+      alpha, method, points, max_risk, rule, min_impact_ratio and compare
+      (repeated); POST takes them as a JSON object of parameters
+  /api/design.csv?...  /api/design.svg?...   --format csv, the --plot chart
 A bad value gets 400 and {"error": "..."} with the command line's message;
 more work than the limits allow gets 422: the nested method up to
 ntot x nhire = )" +
-         n(l.nested_max_cells) + R"( (summed over a plan's sizes), tables (rows=all,
-CSV, the chart) up to )" +
-         n(l.max_rows) + R"( rows, a plan's sizes up to )" + n(l.plan_problems) +
-         R"( times --max-ntot
-applicants added up, events up to )" +
-         n(l.events_applicants) + R"( applicants in all and )" + n(l.max_events) +
+         n(l.nested_max_cells) + R"( (summed over a plan's sizes or a design's problems),
+tables (rows=all, CSV, the chart) up to )" +
+         n(l.max_rows) + R"( rows, the applicants
+of a plan's sizes added up to )" +
+         n(l.plan_problems) + R"( times --max-ntot and of a design's problems
+to )" + n(l.design_problems) +
+         R"( times, events up to )" + n(l.events_applicants) + R"( applicants in all and )" +
+         n(l.max_events) +
          R"( events or groups.
 The page: http://127.0.0.1:8080/?tab=distribution&ntot=100&nhire=20&esize=-1&prop=0.2
 

@@ -37,3 +37,16 @@ reply audit_reply(const query_params &q, serve_context &c);
 // its "error" says how many failed), 503 as above.
 enum class plan_form { json, svg };
 reply plan_reply(plan_form form, const query_params &q, serve_context &c);
+
+// /api/design (json), /api/design.csv and /api/design.svg: the parameters of
+// `torvan design` by the names of its JSON document (predictors and
+// correlations the two tables' CSV text, matrix, weights, ntot, nhire or
+// selection_ratio, prop or minority, alpha, method, points, max_risk, rule,
+// min_impact_ratio, compare - more than once). JSON is `torvan design
+// --format json` (with chart=svg, its chart's SVG text as "chart" too), CSV
+// `--format csv`, SVG its --plot chart. 400 for a bad parameter or a design
+// refused, 422 for a design beyond the limits or one whose problem gave up
+// (the command line's exit status 3; the document's "reason" says which),
+// 503 as above.
+enum class design_form { json, csv, svg };
+reply design_reply(design_form form, const query_params &q, serve_context &c);

@@ -22,6 +22,11 @@ struct serve_limits {
   // hired and prop 0.5, the slowest kind, 3.8 s). This also bounds the
   // sizes: from 2 in steps of 1, 446 at most (2 s).
   int plan_problems = 5;
+  // A design solves its points, comparisons and choice one after another
+  // (design_problems()), each within max_ntot: their ntot added up at most
+  // this many times max_ntot (41 problems of 4878 applicants, half of them
+  // hired, prop 0.5, the slowest kind, take 2.9 s here).
+  int design_problems = 10;
   // Several events audited at once: their applicants added up at most this
   // (40 events of 100000 take 1.4 s here).
   std::int64_t events_applicants = 4000000;

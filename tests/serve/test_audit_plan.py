@@ -212,7 +212,7 @@ POSTED_REFUSALS = [
     ("/api/audit?events=x", HEADER, "text/csv", 400,
      "give events in the query or the body, not both"),
     ("/api/distribution?ntot=10", "x", "text/csv", 405,
-     "only GET and HEAD are answered here (and POST at /api/audit)"),
+     "only GET and HEAD are answered here (and POST at /api/audit and /api/design)"),
     ("/api/audit", HEADER + "".join(f"e{i},5,1,5,1\n" for i in range(2001)), "text/csv", 422,
      "the table has 2001 events, more than this server audits at once (at most 2000)"),
     ("/api/audit?minority_applicants=5", HEADER + "a,1,0,1,0\n", "text/csv", 400,
