@@ -438,8 +438,8 @@ struct group_result {
 
 struct groups_audit {
   double alpha = 0.05;
-  std::size_t reference = 0; // index into groups
-  std::string reference_why; // how the reference was chosen, in words a page shows
+  std::size_t reference = 0;        // index into groups
+  std::string reference_why;        // how the reference was chosen, in words a page shows
   std::vector<group_result> groups; // in the order given
   long long applicants = 0;
   long long hires = 0;
@@ -450,8 +450,8 @@ struct groups_audit {
   double chi_square_p = 1.0;
   // The exact (Freeman-Halton) test; no value when its work passes the bound.
   maybe<double> exact_p;
-  long long exact_work = 0;   // cells of partial tables visited (counts the work)
-  bool cancelled = false;      // stopped on request: nothing in it is meaningful
+  long long exact_work = 0; // cells of partial tables visited (counts the work)
+  bool cancelled = false;   // stopped on request: nothing in it is meaningful
 };
 
 // The most applicants a groups audit takes in all (each pair with the
@@ -465,8 +465,7 @@ inline constexpr int max_groups_applicants = 1000000;
 // the groups, alpha not strictly between 0 and 1. A fault of one group begins
 // "group 3 (name): ". An empty reference: the highest selection rate.
 std::optional<std::string> groups_refusal(const std::vector<group_counts> &groups,
-                                          const std::string &reference = "",
-                                          double alpha = 0.05);
+                                          const std::string &reference = "", double alpha = 0.05);
 
 // Audits groups that groups_refusal() accepts. When `cancel` is given and set
 // (from any thread) the work stops and the result is marked cancelled.
@@ -494,7 +493,7 @@ struct group_events_audit {
   std::string reference;
   std::string reference_why;
   std::vector<std::string> event_names;
-  std::vector<groups_audit> events;         // one per event, in order
+  std::vector<groups_audit> events;        // one per event, in order
   std::vector<group_across_events> across; // every other group, in the order first seen
   bool cancelled = false;
 };
@@ -686,17 +685,17 @@ struct design_point {
 };
 
 struct design_result {
-  problem selection; // ntot, nhire and prop of every point's problem (esize 0 here)
-  solve_options solve; // method, alpha and a known pool's minority
-  double selection_ratio = 0.0; // nhire / ntot, the population figures' ratio
-  double minority_share = 0.0;  // prop, or minority / ntot
+  problem selection;               // ntot, nhire and prop of every point's problem (esize 0 here)
+  solve_options solve;             // method, alpha and a known pool's minority
+  double selection_ratio = 0.0;    // nhire / ntot, the population figures' ratio
+  double minority_share = 0.0;     // prop, or minority / ntot
   std::vector<design_point> front; // from the least adverse composite to the most valid
   std::vector<design_point> compared;
   std::optional<design_point> chosen; // by max_risk or min_impact_ratio
-  std::string chosen_reason; // how chosen was found, or why there is none
-  int problems = 0;          // exact problems solved (counts the work)
-  std::string error;         // non-empty: a problem gave up; nothing else holds
-  bool cancelled = false;    // stopped on request: nothing in it is meaningful
+  std::string chosen_reason;          // how chosen was found, or why there is none
+  int problems = 0;                   // exact problems solved (counts the work)
+  std::string error;                  // non-empty: a problem gave up; nothing else holds
+  bool cancelled = false;             // stopped on request: nothing in it is meaningful
 };
 
 // Computes a design that design_refusal() accepts.

@@ -8,10 +8,10 @@
 #include <thread>
 
 #include "cli/progress.h"
+#include "engine/plan.h"
 #include "input/clock.h"
 #include "input/options.h"
 #include "input/plan_args.h"
-#include "engine/plan.h"
 #include "report/plan.h"
 #include "report/plan_plot.h"
 
