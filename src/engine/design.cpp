@@ -15,6 +15,7 @@
 #include <set>
 
 #include "engine/rules.h"
+#include "engine/shortest.h"
 #include "model/composite.h"
 
 namespace {
@@ -47,7 +48,7 @@ std::optional<std::string> predictors_refusal(const design_options &o) {
     if (p.name.empty()) return "predictor " + std::to_string(i + 1) + " has no name";
     if (!seen.insert(p.name).second) return "predictor '" + p.name + "' appears twice";
     if (!(p.validity > -1.0 && p.validity < 1.0))
-      return "the validity of " + p.name + ", " + printed("%.17g", p.validity) +
+      return "the validity of " + p.name + ", " + shortest(p.validity) +
              ", must lie strictly between -1 and 1";
     if (!std::isfinite(p.esize)) return "the esize of " + p.name + " must be a finite number";
   }
@@ -66,12 +67,10 @@ std::optional<std::string> matrix_refusal(const design_options &o) {
       if (!std::isfinite(C[i][j]))
         return "the correlation of " + name(i) + " and " + name(j) + " is not a number";
       if (i == j && std::abs(C[i][i] - 1.0) > matrix_tolerance)
-        return "the correlation of " + name(i) + " with itself is " + printed("%.17g", C[i][i]) +
-               ", not 1";
+        return "the correlation of " + name(i) + " with itself is " + shortest(C[i][i]) + ", not 1";
       if (j > i && std::abs(C[i][j] - C[j][i]) > matrix_tolerance)
         return "the correlation matrix is not symmetric: " + name(i) + "-" + name(j) + " is " +
-               printed("%.17g", C[i][j]) + " but " + name(j) + "-" + name(i) + " is " +
-               printed("%.17g", C[j][i]);
+               shortest(C[i][j]) + " but " + name(j) + "-" + name(i) + " is " + shortest(C[j][i]);
     }
   const predictor_set p = design_predictors(o);
   const double smallest = Eigen::SelfAdjointEigenSolver<Eigen::MatrixXd>(p.R).eigenvalues()(0);
@@ -102,16 +101,16 @@ std::optional<std::string> selection_refusal(const design_options &o) {
     return "nhire = " + std::to_string(*o.nhire) +
            " must lie between 1 and ntot = " + std::to_string(o.ntot);
   if (o.selection_ratio && !(*o.selection_ratio > 0.0 && *o.selection_ratio <= 1.0))
-    return printed("selection_ratio = %.17g must lie above 0 and at most 1", *o.selection_ratio);
+    return "selection_ratio = " + shortest(*o.selection_ratio) + " must lie above 0 and at most 1";
   if (o.prop && o.minority) return "prop and minority exclude each other: give one";
   if (!o.prop && !o.minority) return "prop or minority is required";
   if (o.prop && !(*o.prop > 0.0 && *o.prop < 1.0))
-    return printed("prop = %.17g must lie strictly between 0 and 1", *o.prop);
+    return "prop = " + shortest(*o.prop) + " must lie strictly between 0 and 1";
   if (o.minority && !(*o.minority >= 1 && *o.minority < o.ntot))
     return "minority = " + std::to_string(*o.minority) +
            " must lie between 1 and ntot - 1 = " + std::to_string(o.ntot - 1);
   if (!(o.alpha > 0.0 && o.alpha < 1.0))
-    return printed("alpha = %.17g must lie strictly between 0 and 1", o.alpha);
+    return "alpha = " + shortest(o.alpha) + " must lie strictly between 0 and 1";
   return std::nullopt;
 }
 
@@ -128,9 +127,9 @@ std::optional<std::string> choice_refusal(const design_options &o) {
   if (o.max_risk && o.min_impact_ratio)
     return "max_risk and min_impact_ratio exclude each other: give one";
   if (o.max_risk && !(*o.max_risk > 0.0 && *o.max_risk < 1.0))
-    return printed("max_risk = %.17g must lie strictly between 0 and 1", *o.max_risk);
+    return "max_risk = " + shortest(*o.max_risk) + " must lie strictly between 0 and 1";
   if (o.min_impact_ratio && !(*o.min_impact_ratio > 0.0 && std::isfinite(*o.min_impact_ratio)))
-    return printed("min_impact_ratio = %.17g must be a number above 0", *o.min_impact_ratio);
+    return "min_impact_ratio = " + shortest(*o.min_impact_ratio) + " must be a number above 0";
   if (o.threads < 1) return "threads = " + std::to_string(o.threads) + " must be at least 1";
   return std::nullopt;
 }
@@ -176,7 +175,7 @@ struct evaluator {
     ++res.problems;
     res.cancelled = res.cancelled || pt.f.status.cancelled;
     if (!completed(pt.f.status) && res.error.empty())
-      res.error = "esize " + printed("%.17g", pt.esize) + ": " + gave_up_reason(pt.f.status);
+      res.error = "esize " + shortest(pt.esize) + ": " + gave_up_reason(pt.f.status);
     return pt;
   }
 };

@@ -2,13 +2,13 @@
 #include "engine/groups.h"
 
 #include <algorithm>
-#include <cstdio>
 #include <map>
 #include <set>
 
 #include <gsl/gsl_cdf.h>
 
 #include "engine/selection.h"
+#include "engine/shortest.h"
 #include "model/freeman_halton.h"
 #include "model/holm.h"
 
@@ -64,11 +64,9 @@ std::optional<groups_fault> counts_fault(const std::vector<group_counts> &groups
   if (hires == applicants)
     return groups_fault{-1, -1,
                         "everybody was hired: the tests of equal selection rates are undefined"};
-  if (!(alpha > 0.0 && alpha < 1.0)) {
-    char msg[96];
-    std::snprintf(msg, sizeof msg, "alpha = %.17g must lie strictly between 0 and 1", alpha);
-    return groups_fault{-1, -1, msg};
-  }
+  if (!(alpha > 0.0 && alpha < 1.0))
+    return groups_fault{-1, -1,
+                        "alpha = " + shortest(alpha) + " must lie strictly between 0 and 1"};
   return std::nullopt;
 }
 

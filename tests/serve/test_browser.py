@@ -4,12 +4,15 @@ summary digit for digit; errors and hostile values shown as text. Screenshots
 of each tab go to the build folder."""
 
 import json
+import pathlib
 import re
+import subprocess
+import tempfile
 import urllib.parse
 
 import pytest
 
-from conftest import BUILD, cli, line, plan_args, query, refusal, run
+from conftest import BINARY, BUILD, cli, line, plan_args, query, refusal, run
 
 webdriver = pytest.importorskip("selenium.webdriver")
 from selenium.webdriver.chrome.service import Service  # noqa: E402
@@ -38,6 +41,9 @@ LABELS = {
 }
 PERCENTILES = ["p5", "p25", "p50", "p75", "p95"]
 WAIT = 60  # seconds for any one result
+EXAMPLE = pathlib.Path(__file__).resolve().parents[2] / "examples" / "design"
+DESIGN_PREDICTORS = (EXAMPLE / "predictors.csv").read_text()
+DESIGN_CORRELATIONS = (EXAMPLE / "correlations.csv").read_text()
 
 
 def summary_of(problem, *options):
@@ -526,6 +532,9 @@ PHONE_PAGES = [
      "&majority_hires=30", "One selection"),
     ("audit_events", "?tab=audit&events=" + urllib.parse.quote(EVENTS), "3 events"),
     ("plan", "?tab=plan&" + urllib.parse.urlencode(PLAN), "Pool sizes"),
+    ("design", "?tab=design&" + urllib.parse.urlencode(
+        [("predictors", DESIGN_PREDICTORS), ("correlations", DESIGN_CORRELATIONS),
+         ("ntot", "200"), ("nhire", "20"), ("prop", "0.15"), ("max_risk", "0.33")]), "Selection"),
 ]
 
 
@@ -544,3 +553,105 @@ def test_a_phone_scrolls_no_tab_sideways(server, browser, name, address, problem
         browser.save_screenshot(str(BUILD / f"serve_phone_{name}.png"))
     finally:
         browser.set_window_size(1200, 1000)
+
+
+# ---- the design tab
+
+
+def design_text(params, tables):
+    """`torvan design`'s page: the numbers of each table of figures and of
+    weights, in order (front, compared, chosen), and the chosen line."""
+    with tempfile.TemporaryDirectory() as d:
+        for name, text in tables.items():
+            (pathlib.Path(d) / name).write_text(text)
+        args = [f"--{k.replace('_', '-')}={v}" for k, v in params]
+        r = subprocess.run([BINARY, "design", "--predictors", "predictors", "--correlations",
+                            "correlations", "--threads", "1", *args], cwd=d, capture_output=True,
+                           text=True, timeout=120)
+    assert r.returncode == 0, r.stderr
+    lines = r.stdout.splitlines()
+    tables, at = [], 0
+    while at < len(lines):
+        if re.match(r"^(point|composite|weights) ", lines[at]):
+            width = len(lines[at].split()) - 1
+            rows = []
+            at += 1
+            while at < len(lines) and lines[at].strip():
+                rows.append(lines[at].split()[-width:])
+                at += 1
+            tables.append(rows)
+        at += 1
+    chosen = " ".join(l for l in r.stdout.split("\n\n") if l.startswith("Chosen: "))
+    return tables, chosen.replace("\n", " ").strip()
+
+
+def page_design(p):
+    tables = []
+    for part in ("[data-front]", "[data-compared]", "[data-chosen]"):
+        for kind in ("tr[data-point]", "tr[data-point-weights]"):
+            rows = [[td.text for td in tr.find_elements(By.TAG_NAME, "td")]
+                    for tr in p.find_elements(By.CSS_SELECTOR, f"{part} {kind}")]
+            if rows:
+                tables.append(rows)
+    chosen = p.find_element(By.CSS_SELECTOR, "[data-chosen-part]")
+    reason = chosen.find_element(By.CSS_SELECTOR, "[data-chosen-reason]").text
+    return tables, "Chosen: " + reason if chosen.is_displayed() else ""
+
+
+DESIGN = [("matrix", "overall"), ("ntot", "200"), ("nhire", "20"), ("prop", "0.15"),
+          ("max_risk", "0.33"), ("points", "11"), ("compare", "unit")]
+DESIGN_TABLES = {"predictors": DESIGN_PREDICTORS, "correlations": DESIGN_CORRELATIONS}
+
+
+def test_a_design_address_opens_with_its_results(server, browser):
+    browser.get(server.url + "?tab=design&" + urllib.parse.urlencode(
+        list(DESIGN_TABLES.items()) + DESIGN))
+    p = wait_for_results(browser, "design", "Selection: ntot = 200, nhire = 20 (ratio 0.1)")
+    assert page_design(p) == design_text(DESIGN, DESIGN_TABLES)
+    wait_for_chart(browser, p)
+    screenshot(browser, "design")
+    assert no_console_errors(browser) == []
+
+
+def test_a_design_pasted_from_a_spreadsheet(server, browser):
+    """Tab-separated tables, the esize column, a known pool, a selection ratio,
+    free weights, two comparisons and a bound on the population impact ratio."""
+    tsv = {"predictors": "name\tvalidity\tesize\nGMA\t0.52\t-0.72\nSI\t0.48\t-0.39\n",
+           "correlations": "name\tGMA\tSI\nGMA\t1\t0.31\nSI\t0.31\t1\n"}
+    browser.get(server.url + "?tab=design")
+    form = panel(browser, "design").find_element(By.TAG_NAME, "form")
+    for switch, case in (("hires", "selection_ratio"), ("pools", "minority"),
+                         ("choose", "min_impact_ratio")):
+        Select(form.find_element(By.CSS_SELECTOR, f'[data-switch="{switch}"]')).select_by_value(
+            case)
+    # A tab typed moves the focus: the tables are pasted, as a spreadsheet does.
+    for name in ("predictors", "correlations"):
+        browser.execute_script("arguments[0].value = arguments[1]",
+                               form.find_element(By.NAME, name), tsv[name])
+    fill(browser, form, weights="free", ntot="120", selection_ratio="0.25", minority="30",
+         min_impact_ratio="0.7", points="5", compare="unit\nmine=2,1\n", rule="z_test")
+    p = wait_for_results(browser, "design", "a known pool of 30 minority applicants")
+    params = [("weights", "free"), ("ntot", "120"), ("selection_ratio", "0.25"),
+              ("minority", "30"), ("min_impact_ratio", "0.7"), ("points", "5"),
+              ("compare", "unit"), ("compare", "mine=2,1"), ("rule", "z_test")]
+    assert page_design(p) == design_text(params, tsv)
+    assert [th.text for th in p.find_elements(By.CSS_SELECTOR, "[data-front] th.rule")] == ["Z"]
+
+
+def test_a_design_without_a_qualifying_composite_says_why(server, browser):
+    params = [(k, "0.01" if k == "max_risk" else v) for k, v in DESIGN]
+    browser.get(server.url + "?tab=design&" + urllib.parse.urlencode(
+        list(DESIGN_TABLES.items()) + params))
+    p = wait_for_results(browser, "design", "Selection: ntot = 200")
+    tables, chosen = page_design(p)
+    assert chosen.startswith("Chosen: none: even the least adverse composite (esize 0.090000)")
+    assert (tables, chosen) == design_text(params, DESIGN_TABLES)
+    assert p.find_elements(By.CSS_SELECTOR, "[data-chosen] tr") == []
+
+
+def test_a_bad_design_shows_the_programs_message(server, browser):
+    browser.get(server.url + "?tab=design")
+    form = panel(browser, "design").find_element(By.TAG_NAME, "form")
+    fill(browser, form, correlations=DESIGN_CORRELATIONS.replace("0.51", "0.15", 1))
+    assert wait_for_error(browser, "design") == (
+        "the correlation matrix is not symmetric: BIO-C is 0.15 but C-BIO is 0.51")

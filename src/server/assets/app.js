@@ -137,7 +137,7 @@ function fillForm(form, q) {
 // Tables go in a POST's body, a JSON object of texts: a query is limited to
 // 4096 bytes, a body to BODY_LIMIT (serve_limits::body_bytes, which the
 // server states in its refusal too).
-const TABLES = ['events', 'groups'];
+const TABLES = ['events', 'groups', 'predictors', 'correlations'];
 const BODY_LIMIT = 1048576;
 
 // A query's tables, and the query without them.
@@ -213,7 +213,7 @@ async function run(panel, url, q, render) {
   panel.section.removeAttribute('aria-busy');
   if (error) showError(panel, error);
   // A plan with rows that could not be computed is refused, and still shows
-  // its rows: they say why.
+  // its rows: they say why. A design whose problem gave up shows nothing.
   if (error && !(doc && doc.plan)) return;
   render(panel, doc, q, text);
   panel.results.hidden = false;
@@ -553,9 +553,10 @@ function planRows(doc) {
   return [head, ...lines];
 }
 
-// The plan's chart came with its document (the plan is computed once), as
-// SVG text drawn by the server from the same rows; none when a row failed.
-function showPlanChart(box, note, doc) {
+// A plan's or a design's chart came with its document (it is computed
+// once), as SVG text drawn by the server from the same figures; none when a
+// row failed.
+function showDocumentChart(box, note, doc) {
   const svg = doc.chart ? new DOMParser().parseFromString(doc.chart, 'image/svg+xml').documentElement : null;
   const drawn = svg !== null && svg.nodeName === 'svg';
   box.replaceChildren(...(drawn ? [document.importNode(svg, true)] : []));
@@ -571,7 +572,7 @@ function renderPlan(panel, doc) {
   r.querySelector('[data-problem]').replaceChildren(
     ...planLines(doc.plan).map((l) => element('span', l, { class: 'line' })));
   r.querySelector('[data-false-positive]').hidden = !fp;
-  showPlanChart(r.querySelector('[data-chart]'), r.querySelector('[data-chart-error]'), doc);
+  showDocumentChart(r.querySelector('[data-chart]'), r.querySelector('[data-chart-error]'), doc);
   r.querySelector('[data-found-title]').textContent =
     "Where each rule's " + what + ' reaches the target ' + general6(doc.plan.target);
   r.querySelector('[data-found-note]').textContent =
@@ -590,14 +591,101 @@ function renderPlan(panel, doc) {
   r.querySelector('[data-legend]').textContent = legend;
 }
 
+// ---- the design tab: the text page's tables, the chart, the chosen composite
+
+function designLines(doc) {
+  const d = doc.design;
+  const s = doc.selection;
+  const pool = s.minority !== undefined
+    ? 'a known pool of ' + s.minority + ' minority applicants'
+    : 'minority proportion ' + general(s.prop, 4);
+  return [
+    d.predictors.length + (d.predictors.length === 1 ? ' predictor (' : ' predictors (') +
+      (d.matrix === 'within' ? 'within-group' : 'overall') + ' correlations, ' +
+      (d.weights === 'nonnegative' ? 'non-negative' : 'free') + ' weights)',
+    'Selection: ntot = ' + s.ntot + ', nhire = ' + s.nhire + ' (ratio ' + general(s.selection_ratio, 4) + '), ' + pool,
+    'alpha = ' + general6(d.alpha) + ', method ' + d.method,
+  ];
+}
+
+// A scrolling box around a table: a phone scrolls it, not the page.
+function wide(table) {
+  const box = element('div', undefined, { class: 'wide' });
+  box.append(table);
+  return box;
+}
+
+// The points' figures and their weights, as the text page's two tables: the
+// design's rule's column marked.
+function pointTables(points, labels, doc) {
+  const figures = element('table', undefined, { class: 'rows', 'data-points': '' });
+  const head = element('tr');
+  head.append(...['', 'validity', 'esize', 'pop.IR'].map((h) => element('th', h, { scope: 'col' })));
+  for (const [name, short, title] of RULES)
+    head.append(element('th', short, { scope: 'col', title, ...(name === doc.design.rule ? { class: 'rule' } : {}) }));
+  figures.append(head);
+  const names = doc.design.predictors.map((p) => p.name);
+  const weights = element('table', undefined, { class: 'rows', 'data-weights': '' });
+  const weightsHead = element('tr');
+  weightsHead.append(element('th', 'weights', { scope: 'col' }), ...names.map((n) => element('th', n, { scope: 'col' })));
+  weights.append(weightsHead);
+  points.forEach((pt, i) => {
+    const tr = element('tr', undefined, { 'data-point': '' });
+    tr.append(element('th', labels[i], { scope: 'row' }),
+      ...[pt.validity, pt.esize, pt.population_impact_ratio].map((v) => element('td', fixed4(v))),
+      ...RULES.map(([name]) => element('td', fixed4(pt.adverse_impact[name]), name === doc.design.rule ? { class: 'rule' } : {})));
+    figures.append(tr);
+    const w = element('tr', undefined, { 'data-point-weights': '' });
+    w.append(element('th', labels[i], { scope: 'row' }), ...names.map((n) => element('td', fixed4(pt.weights[n]))));
+    weights.append(w);
+  });
+  return [wide(figures), wide(weights)];
+}
+
+function renderDesign(panel, doc, q, text) {
+  const r = panel.results;
+  const json = r.querySelector('[data-json]');
+  if (json.href) URL.revokeObjectURL(json.href);
+  json.href = URL.createObjectURL(new Blob([text], { type: 'application/json' }));
+  r.querySelector('[data-problem]').replaceChildren(
+    ...designLines(doc).map((l) => element('span', l, { class: 'line' })));
+  // The chosen composite, or why there is none, when one was asked for.
+  const asked = doc.design.max_risk !== undefined || doc.design.min_impact_ratio !== undefined;
+  r.querySelector('[data-chosen-part]').hidden = !asked;
+  r.querySelector('[data-chosen-reason]').textContent = doc.chosen_reason;
+  r.querySelector('[data-chosen]').replaceChildren(...(doc.chosen ? pointTables([doc.chosen], ['chosen'], doc) : []));
+  showDocumentChart(r.querySelector('[data-chart]'), r.querySelector('[data-chart-error]'), doc);
+  r.querySelector('[data-front]').replaceChildren(
+    ...pointTables(doc.front, doc.front.map((_, i) => String(i + 1)), doc));
+  r.querySelector('[data-compared-part]').hidden = doc.compared.length === 0;
+  r.querySelector('[data-compared]').replaceChildren(
+    ...pointTables(doc.compared, doc.compared.map((c) => c.name), doc));
+  r.querySelector('[data-legend]').textContent =
+    'pop.IR: the population impact ratio, minority rate over majority rate in an infinite pool. ' +
+    "The rules' columns: the exact probability that each flags the minority (" +
+    RULES.map(([, short, title]) => short + ': ' + title).join('; ') +
+    '); the column of the rule chosen is marked. Four decimals; the JSON has every digit.';
+}
+
+// The comparisons, one a line in the form, go as parameters of their own.
+function designUrl(q) {
+  const out = new URLSearchParams();
+  for (const [name, value] of q)
+    if (name !== 'compare') out.append(name, value);
+    else for (const l of value.split(/\r?\n/)) if (l.trim() !== '') out.append(name, l.trim());
+  return '/api/design?chart=svg&' + out;
+}
+
 // ---- tabs and the address
 
-const tabs = ['distribution', 'audit', 'plan'];
+const tabs = ['distribution', 'audit', 'plan', 'design'];
 const panels = {
   distribution: { panel: panelOf('distribution'), url: (q) => '/api/distribution?' + q, render: renderDistribution },
   audit: { panel: panelOf('audit'), url: (q) => '/api/audit?' + q, render: renderAudit },
   // The plan's chart comes with its document.
   plan: { panel: panelOf('plan'), url: (q) => '/api/plan?chart=svg&' + q, render: renderPlan },
+  // So does the design's.
+  design: { panel: panelOf('design'), url: designUrl, render: renderDesign },
 };
 
 function showTab(name) {
@@ -635,8 +723,15 @@ function ruleChoices() {
   }
 }
 
+// The design's rule: one of them, the four-fifths rule first.
+function ruleSelect() {
+  const select = document.querySelector('[data-rule-select]');
+  for (const [name, , title] of RULES) select.append(element('option', title, { value: name }));
+}
+
 function start() {
   ruleChoices();
+  ruleSelect();
   for (const p of Object.values(panels))
     for (const select of p.panel.form.querySelectorAll('[data-switch]')) {
       select.addEventListener('change', () => showCase(p.panel.form, select));
