@@ -77,6 +77,8 @@ pool make_pool(int n1, int n0, int h, double esize) {
          std::log(n0),
          {},
          {}};
+  p.up.reserve(static_cast<std::size_t>(p.xhi - p.xlo));
+  p.down.reserve(static_cast<std::size_t>(p.xhi - p.xlo));
   for (int x = p.xlo; x < p.xhi; ++x) {
     // Products of counts below 2^53 are exact, so each R is rounded once.
     const double num = static_cast<double>(n1 - x) * (h - x);
@@ -204,12 +206,12 @@ direct_result direct_outcomes_kept(int n1, int n0, int h, double esize) {
   trapezoid_options opt = quadrature;
   const double steps = (lim.hi - lim.lo) * std::sqrt(static_cast<double>(n1) + n0);
   opt.intervals = std::max(opt.intervals, static_cast<int>(std::ceil(steps)));
-  const trapezoid_result q =
+  trapezoid_result q =
       trapezoid([&](double t, std::span<double> out) { return outcome_densities(p, t, out); },
                 p.xhi - p.xlo + 1, lim.lo, lim.hi, opt);
   r.evaluations = q.evaluations;
   r.xlo = p.xlo + q.first;
-  r.prob = q.value.empty() ? std::vector<double>{0.0} : q.value;
+  r.prob = q.value.empty() ? std::vector<double>{0.0} : std::move(q.value);
   r.accurate = q.converged;
   r.worst_error = q.worst;
   return r;

@@ -5,23 +5,38 @@
 #include <algorithm>
 #include <cmath>
 #include <cstddef>
+#include <memory>
+#include <utility>
 
 trapezoid_result trapezoid(const vector_integrand &f, int m, double a, double b,
                            const trapezoid_options &opt) {
   const auto size = static_cast<std::size_t>(m);
-  std::vector<double> sample(size);
-  // The sums over the nodes so far, the previous rule's values, and the
-  // components written at some node: lo ... hi - 1.
-  std::vector<double> sum(size), before(size);
+  // The sums over the nodes so far and the previous rule's values, set only
+  // for the components written at some node, lo ... hi - 1: a pool of 10^5
+  // hires writes a few thousand, and clearing all m at every call cost more
+  // than the integrand. A component first written after a halving began
+  // had the previous rule's value 0.
+  const auto sample = std::make_unique_for_overwrite<double[]>(size);
+  const auto sum = std::make_unique_for_overwrite<double[]>(size);
+  const auto before = std::make_unique_for_overwrite<double[]>(size);
   std::size_t lo = size, hi = 0;
+  const auto clear = [&](std::size_t from, std::size_t to) {
+    std::fill(sum.get() + from, sum.get() + to, 0.0);
+    std::fill(before.get() + from, before.get() + to, 0.0);
+  };
   trapezoid_result res;
   const auto add = [&](double t, double weight) {
-    const written_range w = f(t, sample);
+    const written_range w = f(t, std::span<double>(sample.get(), size));
     ++res.evaluations;
     if (w.first >= w.last) return;
     const auto first = static_cast<std::size_t>(w.first), last = static_cast<std::size_t>(w.last);
-    lo = std::min(lo, first);
-    hi = std::max(hi, last);
+    if (lo >= hi) {
+      clear(first, last);
+      lo = first;
+      hi = last;
+    }
+    if (first < lo) clear(first, std::exchange(lo, first));
+    if (last > hi) clear(std::exchange(hi, last), last);
     for (std::size_t k = first; k < last; ++k)
       sum[k] += weight * sample[k];
   };
@@ -55,8 +70,7 @@ trapezoid_result trapezoid(const vector_integrand &f, int m, double a, double b,
   if (lo >= hi) return res; // nothing was written
   res.first = static_cast<int>(lo);
   res.value.resize(hi - lo);
-  std::transform(sum.begin() + static_cast<std::ptrdiff_t>(lo),
-                 sum.begin() + static_cast<std::ptrdiff_t>(hi), res.value.begin(),
+  std::transform(sum.get() + lo, sum.get() + hi, res.value.begin(),
                  [&](double s) { return s * (width / n); });
   return res;
 }
