@@ -14,6 +14,7 @@
 #include <cstdio>
 #include <set>
 
+#include "engine/figures.h"
 #include "engine/rules.h"
 #include "engine/shortest.h"
 #include "model/composite.h"
@@ -171,11 +172,18 @@ struct evaluator {
     pt.population_ai = rates.majority / rates.minority;
     problem p = res.selection;
     p.esize = pt.esize;
-    pt.f = solve_figures(p, res.solve);
+    // A point needs the rules' probabilities, P(undefined) and P(AI > 1.25)
+    // alone: the same bits as the whole figures', without keeping every
+    // outcome for the percentiles.
+    pt.f = solve_rule_figures(p, res.solve);
     ++res.problems;
     res.cancelled = res.cancelled || pt.f.status.cancelled;
-    if (!completed(pt.f.status) && res.error.empty())
-      res.error = "esize " + shortest(pt.esize) + ": " + gave_up_reason(pt.f.status);
+    std::optional<std::string> why;
+    if (!completed(pt.f.status))
+      why = gave_up_reason(pt.f.status);
+    else
+      why = check_refusal(pt.f.check); // the nested method's range missed the scores
+    if (why && res.error.empty()) res.error = "esize " + shortest(pt.esize) + ": " + *why;
     return pt;
   }
 };

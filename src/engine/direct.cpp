@@ -28,6 +28,7 @@
 #include <cstddef>
 #include <span>
 #include <stdexcept>
+#include <utility>
 
 #include "model/lnbinom.h"
 #include "model/normal_tails.h"
@@ -55,53 +56,94 @@ constexpr double esize_reach = 100.0;
 constexpr trapezoid_options quadrature{
     .epsrel = 1e-13, .epsabs = 1e-17, .intervals = 16, .halvings = 10};
 
-// The pool's constants: ratio factors R(x) for x = xlo .. xhi - 1 (index x - xlo).
+// The pool's constants, and its ratio factors R(x) = P(x + 1) / P(x) and
+// their inverses for x = xlo .. xhi - 1 (index x - xlo), set for the indices
+// lo .. hi - 1 as the walks from the mode reach them: a pool of 10^5 hires
+// reaches a few thousand, and computing every one cost more than its
+// integral.
 struct pool {
   int n1, n0, h, xlo, xhi;
   double esize;
-  binom_trials b1, b0;          // of the minority's and the majority's binomial factors
-  double ln_n1, ln_n0;          // for the tail bounds
-  std::vector<double> up, down; // R, 1 / R
+  binom_trials b1, b0; // of the minority's and the majority's binomial factors
+  double ln_n1, ln_n0; // for the tail bounds
+  double *up, *down;   // R, 1 / R, in the work's buffers
+  std::size_t lo = 0, hi = 0;
 };
 
-pool make_pool(int n1, int n0, int h, double esize) {
-  pool p{n1,
-         n0,
-         h,
-         std::max(0, h - n0),
-         std::min(h, n1),
-         esize,
-         binom_trials(n1),
-         binom_trials(n0),
-         std::log(n1),
-         std::log(n0),
-         {},
-         {}};
-  p.up.reserve(static_cast<std::size_t>(p.xhi - p.xlo));
-  p.down.reserve(static_cast<std::size_t>(p.xhi - p.xlo));
-  for (int x = p.xlo; x < p.xhi; ++x) {
-    // Products of counts below 2^53 are exact, so each R is rounded once.
-    const double num = static_cast<double>(n1 - x) * (h - x);
-    const double den = static_cast<double>(x + 1) * (n0 - h + x + 1);
-    p.up.push_back(num / den);
-    p.down.push_back(den / num);
-  }
-  return p;
+pool make_pool(int n1, int n0, int h, double esize, direct_work &work) {
+  const int xlo = std::max(0, h - n0), xhi = std::min(h, n1);
+  const auto count = static_cast<std::size_t>(xhi - xlo);
+  for (std::vector<double> *v : {&work.up, &work.down})
+    if (v->size() < count) v->resize(count);
+  return {n1,
+          n0,
+          h,
+          xlo,
+          xhi,
+          esize,
+          binom_trials(n1),
+          binom_trials(n0),
+          std::log(n1),
+          std::log(n0),
+          work.up.data(),
+          work.down.data()};
 }
+
+// R at index k as a quotient of counts: their products are below 2^53 and
+// exact, so R is rounded once, and 1 / R from the same two products.
+struct ratio_terms {
+  double num, den;
+};
+ratio_terms ratio_at(const pool &p, std::size_t k) {
+  const int x = p.xlo + static_cast<int>(k);
+  return {static_cast<double>(p.n1 - x) * (p.h - x),
+          static_cast<double>(x + 1) * (p.n0 - p.h + x + 1)};
+}
+
+// Sets the factors of the indices from .. to - 1, and of any between them
+// and those set already.
+void reach(pool &p, std::size_t from, std::size_t to) {
+  const auto set = [&p](std::size_t a, std::size_t b) {
+    for (std::size_t k = a; k < b; ++k) {
+      const ratio_terms r = ratio_at(p, k);
+      p.up[k] = r.num / r.den;
+      p.down[k] = r.den / r.num;
+    }
+  };
+  if (p.lo >= p.hi) {
+    set(from, to);
+    p.lo = from;
+    p.hi = to;
+    return;
+  }
+  if (from < p.lo) set(from, std::exchange(p.lo, from));
+  if (to > p.hi) set(std::exchange(p.hi, to), to);
+}
+
+// Factors are set this many at a time as a walk goes beyond them.
+constexpr std::size_t reach_step = 64;
 
 // Writes the integrand at t of the outcomes whose density is not negligible
 // there (index x - xlo) and says which it wrote: they run without a gap from
 // the mode outward.
-written_range outcome_densities(const pool &p, double t, std::span<double> out) {
+written_range outcome_densities(pool &p, double t, std::span<double> out) {
   const normal_tails m = normal_tails_at(t - p.esize), w = normal_tails_at(t);
   const double ln_q = (m.lnsf - m.lncdf) + (w.lncdf - w.lnsf);
   // q overflows only where the mode is xhi, and underflows only where it is
   // xlo: there the comparison still finds it, and the walk that would use q
   // does not run.
   const double q = std::exp(ln_q), q_inv = 1.0 / q;
-  const auto first_falling =
-      std::partition_point(p.up.begin(), p.up.end(), [q_inv](double r) { return r >= q_inv; });
-  const int mode = p.xlo + static_cast<int>(first_falling - p.up.begin());
+  // The first falling factor: R decreases in x.
+  std::size_t below = 0, above = static_cast<std::size_t>(p.xhi - p.xlo);
+  while (below < above) {
+    const std::size_t mid = below + (above - below) / 2;
+    const ratio_terms r = ratio_at(p, mid);
+    if (r.num / r.den >= q_inv)
+      below = mid + 1;
+    else
+      above = mid;
+  }
+  const int mode = p.xlo + static_cast<int>(below);
   const double ln_g = ln_binom(mode, p.b1, m.sf, m.cdf, m.lnsf, m.lncdf) +
                       ln_binom(p.h - mode, p.b0, w.sf, w.cdf, w.lnsf, w.lncdf);
   if (ln_g < ln_negligible) return {0, 0};
@@ -119,6 +161,7 @@ written_range outcome_densities(const pool &p, double t, std::span<double> out) 
   double g = g_mode, x = mode;
   std::size_t top = at_mode;
   for (std::size_t k = at_mode + 1; k <= last; ++k) {
+    if (k - 1 >= p.hi || k - 1 < p.lo) reach(p, k - 1, std::min(last, k - 1 + reach_step));
     g *= p.up[k - 1] * q;
     x += 1.0;
     if (g < negligible) break;
@@ -129,6 +172,7 @@ written_range outcome_densities(const pool &p, double t, std::span<double> out) 
   x = mode;
   std::size_t bottom = at_mode;
   for (std::size_t k = at_mode; k-- > 0;) {
+    if (k >= p.hi || k < p.lo) reach(p, k >= reach_step ? k - reach_step : 0, k + 1);
     g *= p.down[k] * q_inv;
     x -= 1.0;
     if (g < negligible) break;
@@ -189,6 +233,11 @@ range score_range(const pool &p) {
 } // namespace
 
 direct_result direct_outcomes_kept(int n1, int n0, int h, double esize) {
+  direct_work work;
+  return direct_outcomes_kept(n1, n0, h, esize, work);
+}
+
+direct_result direct_outcomes_kept(int n1, int n0, int h, double esize, direct_work &work) {
   if (n1 <= 0 || n0 <= 0 || h < 0 || h > n1 + n0)
     throw std::invalid_argument("direct_pool: needs n1 > 0, n0 > 0, 0 <= h <= n1 + n0");
   direct_result r;
@@ -197,7 +246,7 @@ direct_result direct_outcomes_kept(int n1, int n0, int h, double esize) {
     r.prob = {1.0};
     return r;
   }
-  const pool p = make_pool(n1, n0, h, std::clamp(esize, -esize_reach, esize_reach));
+  pool p = make_pool(n1, n0, h, std::clamp(esize, -esize_reach, esize_reach), work);
   const range lim = score_range(p);
   // In t, the logarithm of each outcome's density curves by at most about
   // n1 + n0 (each applicant's term by less than 1, the variance of a
@@ -208,7 +257,7 @@ direct_result direct_outcomes_kept(int n1, int n0, int h, double esize) {
   opt.intervals = std::max(opt.intervals, static_cast<int>(std::ceil(steps)));
   trapezoid_result q =
       trapezoid([&](double t, std::span<double> out) { return outcome_densities(p, t, out); },
-                p.xhi - p.xlo + 1, lim.lo, lim.hi, opt);
+                p.xhi - p.xlo + 1, lim.lo, lim.hi, opt, work.integral);
   r.evaluations = q.evaluations;
   r.xlo = p.xlo + q.first;
   r.prob = q.value.empty() ? std::vector<double>{0.0} : std::move(q.value);

@@ -2,6 +2,8 @@
 
 #include <vector>
 
+#include "model/trapezoid.h"
+
 // Outcome distribution of one applicant pool by the direct method.
 //
 // n1 minority applicants score N(esize, 1), n0 majority applicants N(0, 1), and
@@ -34,3 +36,12 @@ direct_result direct_pool(int n1, int n0, int h, double esize);
 // these outcomes, a few dozen standard deviations of X, rather than with
 // min(h, n1); the integrator's sums take 16 bytes an outcome of the pool.
 direct_result direct_outcomes_kept(int n1, int n0, int h, double esize);
+
+// A pool's buffers, kept from one pool to the next on one thread (its
+// contents carry nothing over): the rule's, and the ratio factors of its
+// outcomes.
+struct direct_work {
+  trapezoid_work integral;
+  std::vector<double> up, down;
+};
+direct_result direct_outcomes_kept(int n1, int n0, int h, double esize, direct_work &work);

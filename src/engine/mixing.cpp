@@ -93,11 +93,11 @@ std::vector<pool_job> pools_to_compute(int ntot, double prop, const mix_options 
 
 // The direct method's probabilities, in the nested method's order: ascending
 // majority hires, with the same ratios.
-pool_result direct_outcomes(int ntot, int nhire, int nmin, double esize) {
+pool_result direct_outcomes(int ntot, int nhire, int nmin, double esize, direct_work &work) {
   if (nmin == 0 || nmin == ntot) return one_group_pool(nmin == ntot ? nhire : 0);
   pool_result r;
   const int nmaj = ntot - nmin;
-  const direct_result d = direct_outcomes_kept(nmin, nmaj, nhire, esize);
+  const direct_result d = direct_outcomes_kept(nmin, nmaj, nhire, esize, work);
   r.fewest = d.xlo;
   for (std::size_t k = d.prob.size(); k-- > 0;) {
     const int nx = d.xlo + static_cast<int>(k);
@@ -118,9 +118,11 @@ mix_status run_pools(int ntot, int nhire, double esize, double prop,
   const std::vector<pool_job> jobs = pools_to_compute(ntot, prop, opt, status.skipped_weight);
   const int total = static_cast<int>(jobs.size());
   const int threads = std::max(1, std::min(opt.threads, total));
-  // Two integration workspaces of 25000 subintervals per worker: the nested
-  // method's alone; the direct method needs none of them.
+  // Two integration workspaces of 25000 subintervals per worker for the
+  // nested method; the direct method's buffers, one set per worker.
   std::vector<std::unique_ptr<pool_work>> work;
+  std::vector<direct_work> direct(
+      opt.method == ai_method::direct ? static_cast<std::size_t>(threads) : 0);
   if (opt.method == ai_method::nested)
     for (int k = 0; k < threads; ++k)
       work.push_back(std::make_unique<pool_work>(esize));
@@ -134,7 +136,8 @@ mix_status run_pools(int ntot, int nhire, double esize, double prop,
       r.cancelled = true;
       return r;
     }
-    if (opt.method == ai_method::direct) return direct_outcomes(ntot, nhire, jobs[i].nmin, esize);
+    if (opt.method == ai_method::direct)
+      return direct_outcomes(ntot, nhire, jobs[i].nmin, esize, direct[worker]);
     return pool_outcomes(ntot, nhire, jobs[i].nmin, *work[worker]);
   };
   const auto hand_over = [&](int i, pool_result &r) {

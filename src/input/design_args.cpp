@@ -45,8 +45,11 @@ std::optional<std::string> comparison(const std::string &option, const std::stri
     const std::size_t comma = text.find(',', start);
     const std::string cell = text.substr(start, comma == std::string::npos ? comma : comma - start);
     double w = 0.0;
-    if (!read_number(option, cell, w).empty())
-      return option + " " + c.name + ": each weight must be a number, not '" + cell + "'";
+    if (!read_number(option, cell, w).empty()) {
+      std::string why = option;
+      why += " " + c.name + ": each weight must be a number, not '";
+      return why + cell + "'";
+    }
     c.weights.push_back(w);
     if (comma == std::string::npos) break;
     start = comma + 1;

@@ -5,28 +5,35 @@
 #include <algorithm>
 #include <cmath>
 #include <cstddef>
-#include <memory>
 #include <utility>
 
 trapezoid_result trapezoid(const vector_integrand &f, int m, double a, double b,
                            const trapezoid_options &opt) {
+  trapezoid_work work;
+  return trapezoid(f, m, a, b, opt, work);
+}
+
+trapezoid_result trapezoid(const vector_integrand &f, int m, double a, double b,
+                           const trapezoid_options &opt, trapezoid_work &work) {
   const auto size = static_cast<std::size_t>(m);
   // The sums over the nodes so far and the previous rule's values, set only
   // for the components written at some node, lo ... hi - 1: a pool of 10^5
   // hires writes a few thousand, and clearing all m at every call cost more
   // than the integrand. A component first written after a halving began
   // had the previous rule's value 0.
-  const auto sample = std::make_unique_for_overwrite<double[]>(size);
-  const auto sum = std::make_unique_for_overwrite<double[]>(size);
-  const auto before = std::make_unique_for_overwrite<double[]>(size);
+  for (std::vector<double> *v : {&work.sample, &work.sum, &work.before})
+    if (v->size() < size) v->resize(size);
+  double *const sample = work.sample.data();
+  double *const sum = work.sum.data();
+  double *const before = work.before.data();
   std::size_t lo = size, hi = 0;
   const auto clear = [&](std::size_t from, std::size_t to) {
-    std::fill(sum.get() + from, sum.get() + to, 0.0);
-    std::fill(before.get() + from, before.get() + to, 0.0);
+    std::fill(sum + from, sum + to, 0.0);
+    std::fill(before + from, before + to, 0.0);
   };
   trapezoid_result res;
   const auto add = [&](double t, double weight) {
-    const written_range w = f(t, std::span<double>(sample.get(), size));
+    const written_range w = f(t, std::span<double>(sample, size));
     ++res.evaluations;
     if (w.first >= w.last) return;
     const auto first = static_cast<std::size_t>(w.first), last = static_cast<std::size_t>(w.last);
@@ -70,7 +77,6 @@ trapezoid_result trapezoid(const vector_integrand &f, int m, double a, double b,
   if (lo >= hi) return res; // nothing was written
   res.first = static_cast<int>(lo);
   res.value.resize(hi - lo);
-  std::transform(sum.get() + lo, sum.get() + hi, res.value.begin(),
-                 [&](double s) { return s * (width / n); });
+  std::transform(sum + lo, sum + hi, res.value.begin(), [&](double s) { return s * (width / n); });
   return res;
 }

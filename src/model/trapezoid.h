@@ -46,6 +46,15 @@ struct trapezoid_result {
 // Work grows with the components written, memory with m.
 using vector_integrand = std::function<written_range(double t, std::span<double> out)>;
 
+// The rule's buffers, kept from one call to the next on one thread: thousands
+// of integrals of 10^5 components would otherwise map and unmap megabytes
+// each. Their contents carry nothing from call to call.
+struct trapezoid_work {
+  std::vector<double> sample, sum, before;
+};
+
 // Integrals over [a, b] (a < b) of the m >= 1 components of f.
 trapezoid_result trapezoid(const vector_integrand &f, int m, double a, double b,
                            const trapezoid_options &opt = {});
+trapezoid_result trapezoid(const vector_integrand &f, int m, double a, double b,
+                           const trapezoid_options &opt, trapezoid_work &work);

@@ -209,6 +209,7 @@ std::string design_csv(const design_options &opt, const design_result &r) {
   for (const design_predictor &p : opt.predictors)
     out += ',' + quoted("weight_" + p.name);
   out += '\n';
+  if (!r.error.empty()) return out; // a problem failed: none of the points holds
   for (const design_point &pt : r.front)
     out += csv_line("front", pt);
   for (const design_point &pt : r.compared)

@@ -15,7 +15,8 @@
 std::string design_page(const design_options &opt, const design_result &r);
 
 // One line per composite (kind front, compared or chosen), every number to
-// full precision (%.17g), the weights last as weight_NAME.
+// full precision (%.17g), the weights last as weight_NAME; the header alone
+// when a problem failed.
 std::string design_csv(const design_options &opt, const design_result &r);
 
 // The document: the program, the options, the selection, "front",

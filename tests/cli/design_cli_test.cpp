@@ -80,4 +80,22 @@ TEST(DesignCli, RefusesWithExitStatusTwo) {
   EXPECT_NE(missing.err.find("--predictors FILE is required"), std::string::npos);
 }
 
+// A point the nested method gets wrong (its fixed range misses the scores at
+// esize 20: it says the four-fifths rule flags the minority in 97 % of such
+// selections) fails the design, as it fails a single problem; the direct
+// method computes it.
+TEST(DesignCli, RefusesWhatTheNestedMethodGetsWrong) {
+  const std::string pred = "name,validity,esize\nA,0.3,20\n", corr = "name,A\nA,1\n";
+  const std::string header = "kind,name,validity,esize,";
+  for (const char *method : {"nested", "direct"}) {
+    const run_result r = design(
+        pred, corr, std::string(" --ntot 10 --nhire 2 --prop 0.3 --format csv --method ") + method);
+    const bool nested = std::string(method) == "nested";
+    EXPECT_EQ(r.status, nested ? 3 : 0) << method << r.err;
+    EXPECT_TRUE(r.out.starts_with(header)) << r.out;
+    EXPECT_EQ(r.out.find("\nfront,"), nested ? std::string::npos : r.out.find('\n')) << r.out;
+    EXPECT_EQ(r.err.find("use --method direct") != std::string::npos, nested) << r.err;
+  }
+}
+
 } // namespace
