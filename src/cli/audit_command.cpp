@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "cli/files.h"
 #include "input/counts.h"
 #include "input/groups.h"
 #include "input/options.h"
@@ -82,31 +83,14 @@ int refuse(const std::string &why) {
   return bad_input;
 }
 
-// The whole of a file, or of standard input for "-"; false with the reason
-// when it cannot be read.
-bool read_whole(const std::string &name, std::string &text, std::string &error) {
-  std::FILE *f = name == "-" ? stdin : std::fopen(name.c_str(), "rb");
-  if (!f) {
-    error = "cannot read " + name + ": " + std::strerror(errno);
-    return false;
-  }
-  char buf[65536];
-  for (std::size_t n; (n = std::fread(buf, 1, sizeof buf, f)) > 0;)
-    text.append(buf, n);
-  const bool failed = std::ferror(f) != 0;
-  if (failed) error = "cannot read " + name + ": " + std::strerror(errno);
-  if (f != stdin) std::fclose(f);
-  return !failed;
-}
-
 // The name a refusal puts before its line: the file, or nothing for standard input.
 std::string in_file(const std::string &name) {
   return name == "-" ? "" : name + ": ";
 }
 
 int run_groups(const audit_options &o) {
-  std::string text, error;
-  if (!read_whole(o.groups_file, text, error)) return refuse(error);
+  std::string text;
+  if (std::string why = read_whole_file(o.groups_file, text); !why.empty()) return refuse(why);
   const groups_reading r = groups_from_table(text, o.reference, o.alpha);
   if (!r.error.empty()) return refuse(in_file(o.groups_file) + r.error);
   const groups_audit g = audit_groups(r.groups, o.reference, o.alpha);
@@ -123,8 +107,8 @@ int run_group_events(const audit_options &o, const table_reading &t) {
 }
 
 int run_events(const audit_options &o) {
-  std::string text, error;
-  if (!read_whole(o.events_file, text, error)) return refuse(error);
+  std::string text;
+  if (std::string why = read_whole_file(o.events_file, text); !why.empty()) return refuse(why);
   if (const table_reading t = read_table(text);
       t.error.empty() && header_line(t) == group_events_header)
     return run_group_events(o, t);

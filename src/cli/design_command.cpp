@@ -7,6 +7,7 @@
 #include <optional>
 #include <thread>
 
+#include "cli/files.h"
 #include "input/clock.h"
 #include "input/design_args.h"
 #include "input/design_tables.h"
@@ -76,42 +77,19 @@ std::string parse(const std::vector<std::string> &args, command &c) {
   return "";
 }
 
-// The whole of a file, or of standard input for "-".
-std::string read_whole(const std::string &name, std::string &text) {
-  std::FILE *f = name == "-" ? stdin : std::fopen(name.c_str(), "rb");
-  if (!f) return "cannot read " + name + ": " + std::strerror(errno);
-  char buf[65536];
-  for (std::size_t n; (n = std::fread(buf, 1, sizeof buf, f)) > 0;)
-    text.append(buf, n);
-  const bool failed = std::ferror(f) != 0;
-  if (f != stdin) std::fclose(f);
-  return failed ? "cannot read " + name : "";
-}
-
 std::string read_tables(command &c) {
   if (c.predictors.empty()) return "--predictors FILE is required";
   if (c.correlations.empty()) return "--correlations FILE is required";
   if (c.predictors == "-" && c.correlations == "-")
     return "--predictors and --correlations cannot both be standard input";
   std::string text;
-  if (std::string why = read_whole(c.predictors, text); !why.empty()) return why;
+  if (std::string why = read_whole_file(c.predictors, text); !why.empty()) return why;
   if (auto why = read_predictors(text, c.design.predictors)) return c.predictors + ": " + *why;
   text.clear();
-  if (std::string why = read_whole(c.correlations, text); !why.empty()) return why;
+  if (std::string why = read_whole_file(c.correlations, text); !why.empty()) return why;
   if (auto why = read_correlations(text, c.design.predictors, c.design.correlations))
     return c.correlations + ": " + *why;
   return "";
-}
-
-bool write_all(std::FILE *f, const std::string &s) {
-  return std::fwrite(s.data(), 1, s.size(), f) == s.size();
-}
-
-bool write_file(const std::string &path, const std::string &text) {
-  std::FILE *f = std::fopen(path.c_str(), "w");
-  if (f == nullptr) return false;
-  const bool written = write_all(f, text);
-  return std::fclose(f) == 0 && written;
 }
 
 std::string document(const command &c, const design_result &r, double cpu) {

@@ -18,6 +18,7 @@
 #include "cli/audit_command.h"
 #include "cli/batch.h"
 #include "cli/design_command.h"
+#include "cli/files.h"
 #include "cli/plan_command.h"
 #include "cli/progress.h"
 #include "engine/summary.h"
@@ -50,13 +51,7 @@ void fail_line(const std::string &why) {
 }
 
 bool write_plot(const std::string &path, const problem &p, const solution &s) {
-  std::FILE *f = std::fopen(path.c_str(), "w");
-  bool written = f != nullptr;
-  if (written) {
-    const std::string svg = distribution_svg(plot_of(p, s));
-    written = std::fwrite(svg.data(), 1, svg.size(), f) == svg.size();
-    written = std::fclose(f) == 0 && written;
-  }
+  const bool written = write_file(path, distribution_svg(plot_of(p, s)));
   if (!written) fail_line("could not write the chart to " + path + ": " + std::strerror(errno));
   return written;
 }

@@ -7,6 +7,7 @@
 #include <optional>
 #include <thread>
 
+#include "cli/files.h"
 #include "cli/progress.h"
 #include "engine/plan.h"
 #include "input/clock.h"
@@ -77,17 +78,6 @@ std::optional<std::string> parse(const std::vector<std::string> &args, command &
     if (auto why = set_command_option(c, *flag, value)) return why;
   }
   return std::nullopt;
-}
-
-bool write_all(std::FILE *f, const std::string &s) {
-  return std::fwrite(s.data(), 1, s.size(), f) == s.size();
-}
-
-bool write_file(const std::string &path, const std::string &text) {
-  std::FILE *f = std::fopen(path.c_str(), "w");
-  if (f == nullptr) return false;
-  const bool written = write_all(f, text);
-  return std::fclose(f) == 0 && written;
 }
 
 std::string document(const command &c, const plan_result &r, double cpu) {
