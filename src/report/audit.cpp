@@ -118,21 +118,7 @@ std::string yes_no(bool b) {
 
 // A reason, indented under the figure it explains, in words wrapped to the page.
 std::string reason_lines(const std::string &why) {
-  const std::string indent = "      ";
-  std::string out, row = indent;
-  std::size_t at = 0;
-  while (at < why.size()) {
-    std::size_t next = why.find(' ', at);
-    if (next == std::string::npos) next = why.size();
-    const std::string word = why.substr(at, next - at);
-    if (row.size() > indent.size() && row.size() + 1 + word.size() > page_width) {
-      out += row + '\n';
-      row = indent;
-    }
-    row += (row.size() > indent.size() ? " " : "") + word;
-    at = next + 1;
-  }
-  return out + row + '\n';
+  return wrapped(why, 6, page_width);
 }
 
 // A page being written. A reason is given once, under the first figure it

@@ -2,7 +2,6 @@
 #include "report/design.h"
 
 #include <algorithm>
-#include <sstream>
 
 #include "report/export.h"
 #include "report/page.h"
@@ -29,20 +28,6 @@ std::string quoted(const std::string &s) {
   for (char c : s)
     out += c == '"' ? std::string("\"\"") : std::string(1, c);
   return out + "\"";
-}
-
-// The words of text in lines of at most `width` columns.
-std::string wrapped(const std::string &text, std::size_t width) {
-  std::istringstream words(text);
-  std::string out, line, word;
-  while (words >> word) {
-    if (!line.empty() && line.size() + 1 + word.size() > width) {
-      out += line + '\n';
-      line.clear();
-    }
-    line += (line.empty() ? "" : " ") + word;
-  }
-  return out + line + '\n';
 }
 
 const char *matrix_name(design_matrix m) {
@@ -195,7 +180,7 @@ std::string design_page(const design_options &opt, const design_result &r) {
   if (!r.compared.empty()) out += "\nCompared:\n\n" + points_part(opt, r.compared, false);
   out += legend();
   if (opt.max_risk || opt.min_impact_ratio) {
-    out += "\n" + wrapped("Chosen: " + r.chosen_reason, 80);
+    out += "\n" + wrapped("Chosen: " + r.chosen_reason, 0);
     if (r.chosen) out += "\n" + points_part(opt, {*r.chosen}, false);
   }
   return out;

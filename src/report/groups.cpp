@@ -170,28 +170,10 @@ std::string holm_table(const groups_audit &g) {
   return out;
 }
 
-// Words wrapped to the page, each line after `indent`.
-std::string wrapped(const std::string &text, const std::string &indent) {
-  std::string out, row = indent;
-  std::size_t at = 0;
-  while (at < text.size()) {
-    std::size_t next = text.find(' ', at);
-    if (next == std::string::npos) next = text.size();
-    const std::string word = text.substr(at, next - at);
-    if (row.size() > indent.size() && row.size() + 1 + word.size() > page_width) {
-      out += row + '\n';
-      row = indent;
-    }
-    row += (row.size() > indent.size() ? " " : "") + word;
-    at = next + 1;
-  }
-  return out + row + '\n';
-}
-
 std::string groups_part(const groups_audit &g) {
   const std::string ref = shown(g.groups[g.reference].counts.name, 40);
   const std::string m = std::to_string(g.groups.size() - 1);
-  std::string out = wrapped("Reference: " + ref + ", " + g.reference_why + ".", "");
+  std::string out = wrapped("Reference: " + ref + ", " + g.reference_why + ".", 0, page_width);
   out += "\n";
   out += groups_table(g);
   out += "\n  impact: the rate over the reference's; shortfall: hires at the pooled rate\n"
@@ -204,7 +186,7 @@ std::string groups_part(const groups_audit &g) {
     out += dotted_line("exact test (Freeman-Halton), p", printed("%.6g", *g.exact_p.value));
   } else {
     out += dotted_line("exact test (Freeman-Halton), p", "undefined");
-    out += wrapped(g.exact_p.why, "      ");
+    out += wrapped(g.exact_p.why, 6, page_width);
   }
   out += "\nHolm-adjusted p-values of the " + m + " comparisons with " + ref + "\n";
   out += holm_table(g);
@@ -217,7 +199,7 @@ std::string groups_part(const groups_audit &g) {
     std::string title = name;
     title.append(" against ").append(ref).append(" (minority: ").append(name);
     title.append(", majority: ").append(ref).append(")");
-    out += wrapped(title, "");
+    out += wrapped(title, 0, page_width);
     out += "\n";
     out += audit_part_page(*r.versus);
   }
@@ -291,7 +273,7 @@ std::string group_events_page(const group_events_audit &e) {
             (a.pair.events.size() == 1
                  ? std::string(" in the one event with both")
                  : " across the " + std::to_string(a.pair.events.size()) + " events with both"),
-        "");
+        0, page_width);
     out += "\n";
     out += events_together_page(a.pair);
   }

@@ -33,3 +33,21 @@ std::string fixed(double v, int decimals) {
   std::snprintf(buf, sizeof buf, "%.*f", decimals, v);
   return buf;
 }
+
+std::string wrapped(const std::string &text, std::size_t indent, std::size_t width) {
+  const std::string lead(indent, ' ');
+  std::string out, row = lead;
+  std::size_t at = 0;
+  while (at < text.size()) {
+    std::size_t next = text.find(' ', at);
+    if (next == std::string::npos) next = text.size();
+    const std::string word = text.substr(at, next - at);
+    if (row.size() > indent && row.size() + 1 + word.size() > width) {
+      out += row + '\n';
+      row = lead;
+    }
+    row += (row.size() > indent ? " " : "") + word;
+    at = next + 1;
+  }
+  return out + row + '\n';
+}

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstddef>
 #include <string>
 
 // The pieces of the one-page reports (the summary, the audit): every line
@@ -18,6 +19,11 @@ std::string fixed(double v, int decimals);
 // scientific notation with as many (1e300 would take 300 columns, and 1e-6
 // with four decimals would read as 0).
 std::string shown(double v, int decimals);
+
+// The words of `text` (separated by spaces) in lines of at most `width`
+// columns, each after `indent` spaces; a word longer than that has a line of
+// its own.
+std::string wrapped(const std::string &text, std::size_t indent, std::size_t width = 80);
 
 // What printf writes for `format`, which converts the one double v; however
 // long (an esize of 1e300 in %f has 300 digits: see shown()).

@@ -3,7 +3,6 @@
 
 #include <algorithm>
 #include <iterator>
-#include <sstream>
 
 #include "report/export.h"
 #include "report/page.h"
@@ -13,21 +12,6 @@ namespace {
 
 std::string right(const std::string &s, std::size_t width) {
   return std::string(s.size() < width ? width - s.size() : 0, ' ') + s;
-}
-
-// The words of text in lines of at most `width` columns, each after `indent`.
-std::string wrapped(const std::string &text, std::size_t indent, std::size_t width) {
-  std::istringstream words(text);
-  std::string out, line, word;
-  while (words >> word) {
-    if (!line.empty() && indent + line.size() + 1 + word.size() > width) {
-      out += std::string(indent, ' ') + line + '\n';
-      line.clear();
-    }
-    line += (line.empty() ? "" : " ") + word;
-  }
-  if (!line.empty()) out += std::string(indent, ' ') + line + '\n';
-  return out;
 }
 
 bool known_pools(const plan_options &opt) {
@@ -59,7 +43,7 @@ std::string plan_part(const plan_options &opt) {
     out += "\n" + wrapped("With esize 0 the two groups score alike: every probability below is "
                           "the rule's false-positive rate, how often it flags adverse impact "
                           "that is not there.",
-                          0, 80);
+                          0);
   return out;
 }
 
@@ -89,7 +73,7 @@ std::string rows_part(const plan_options &opt, const plan_result &r) {
                        right(minority_text(row), count_width);
     if (!row_computed(row)) {
       const std::size_t indent = ntot_width + 2 * count_width + 2;
-      const std::string why = wrapped("not computed: " + row.error, indent, 80);
+      const std::string why = wrapped("not computed: " + row.error, indent);
       out += line + "  " + why.substr(indent);
       continue;
     }
@@ -111,7 +95,7 @@ std::string rows_part(const plan_options &opt, const plan_result &r) {
   legend += " Four decimals; the sizes below use every digit.";
   if (short_of_bound)
     legend += " *: a pool of this row missed the direct method's error bound (see --format json).";
-  return out + '\n' + wrapped(legend, 0, 80);
+  return out + '\n' + wrapped(legend, 0);
 }
 
 // At esize 0, each rule whose false-positive rate exceeds alpha at some
@@ -136,7 +120,7 @@ std::string false_positive_part(const plan_options &opt, const plan_result &r) {
     const std::string cause = rule_false_positive_cause(rule);
     out += wrapped(rule_abbreviation(rule) + ": above alpha " + where +
                        (cause.empty() ? "." : ": " + cause + "."),
-                   0, 80);
+                   0);
   }
   return out.empty()
              ? out
