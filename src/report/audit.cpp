@@ -6,6 +6,7 @@
 
 #include <gsl/gsl_cdf.h>
 
+#include "report/export.h"
 #include "report/page.h"
 
 namespace {
@@ -394,10 +395,10 @@ nlohmann::ordered_json audit_body_json(const selection_audit &a) {
 }
 
 std::string audit_json_text(const selection_audit &a, int indent) {
-  return audit_json(a).dump(indent, ' ', false, json::error_handler_t::replace);
+  return json_dump(audit_json(a), indent);
 }
 std::string events_json_text(const events_audit &e, int indent) {
-  return events_json(e).dump(indent, ' ', false, json::error_handler_t::replace);
+  return json_dump(events_json(e), indent);
 }
 std::string audit_page_text(const selection_audit &a) {
   return audit_page(a);

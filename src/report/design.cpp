@@ -236,6 +236,5 @@ nlohmann::ordered_json design_document(const design_options &opt, const design_r
 
 std::string design_json_text(const design_options &opt, const design_result &r,
                              const run_facts &facts, int indent) {
-  return design_document(opt, r, facts)
-      .dump(indent, ' ', false, nlohmann::ordered_json::error_handler_t::replace);
+  return json_dump(design_document(opt, r, facts), indent);
 }

@@ -37,11 +37,6 @@ nlohmann::ordered_json rows(const solution &s) {
   return out;
 }
 
-std::string dumped(const nlohmann::ordered_json &doc, int indent) {
-  // A batch line's input, or a message echoing it, may hold any bytes.
-  return doc.dump(indent, ' ', false, nlohmann::ordered_json::error_handler_t::replace);
-}
-
 nlohmann::ordered_json header(const problem &p, const solve_options &opt, const run_facts &facts) {
   nlohmann::ordered_json problem{
       {"ntot", p.ntot}, {"nhire", p.nhire}, {"esize", p.esize}, {"prop", p.prop}};
@@ -219,7 +214,7 @@ void write_with_rows(const nlohmann::ordered_json &doc, const solution *table, i
   // Quotes within strings are escaped, so the key's text is found only where
   // it is the key.
   const std::string key = indent < 0 ? "\"rows\":[]" : "\"rows\": []";
-  const std::string text = dumped(doc, indent);
+  const std::string text = json_dump(doc, indent);
   const std::size_t at = table ? text.find(key) : std::string::npos;
   if (at == std::string::npos) { // no rows, or the computation was not completed
     write(text);
@@ -236,7 +231,7 @@ void write_with_rows(const nlohmann::ordered_json &doc, const solution *table, i
   std::string out = text.substr(0, open + 1);
   running_total cum{s.method};
   for (std::size_t i = 0; i < s.vai.size(); ++i) {
-    std::string r = dumped(row(s, i, cum.add(s.pvai[i])), indent);
+    std::string r = json_dump(row(s, i, cum.add(s.pvai[i])), indent);
     for (std::size_t nl = r.find('\n'); nl != std::string::npos; nl = r.find('\n', nl + 1))
       r.insert(nl + 1, pad);
     if (i > 0) out += ',';
@@ -289,5 +284,9 @@ std::string joint_csv_text(const problem &p, const solve_options &opt, const sol
 std::string json_reindented(const std::string &text, int indent) {
   const auto doc = nlohmann::ordered_json::parse(text, nullptr, false);
   if (doc.is_discarded()) throw std::invalid_argument("not a JSON document");
-  return dumped(doc, indent);
+  return json_dump(doc, indent);
+}
+
+std::string json_dump(const nlohmann::ordered_json &doc, int indent) {
+  return doc.dump(indent, ' ', false, nlohmann::ordered_json::error_handler_t::replace);
 }

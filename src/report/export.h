@@ -20,6 +20,11 @@ std::string csv_number(double v);
 // numerical library's.
 nlohmann::ordered_json program_fields();
 
+// A document as text, `indent` as for nlohmann's dump(). A name, a batch
+// line's input or a message echoing either may hold any bytes: invalid UTF-8
+// is replaced rather than fatal.
+std::string json_dump(const nlohmann::ordered_json &doc, int indent);
+
 // Header and rows, every number in the shortest text that reads back as it; the
 // undefined row has an empty ai and defined false. Header only when the
 // computation gave up.

@@ -5,6 +5,7 @@
 #include <cstdio>
 
 #include "report/audit.h"
+#include "report/export.h"
 #include "report/page.h"
 
 namespace {
@@ -281,10 +282,10 @@ std::string group_events_page(const group_events_audit &e) {
 }
 
 std::string groups_json_text(const groups_audit &g, int indent) {
-  return groups_json(g).dump(indent, ' ', false, json::error_handler_t::replace);
+  return json_dump(groups_json(g), indent);
 }
 std::string group_events_json_text(const group_events_audit &e, int indent) {
-  return group_events_json(e).dump(indent, ' ', false, json::error_handler_t::replace);
+  return json_dump(group_events_json(e), indent);
 }
 std::string groups_page_text(const groups_audit &g) {
   return groups_page(g);

@@ -4,7 +4,7 @@
 #include "report/export.h"
 
 std::string json_text(const nlohmann::ordered_json &doc) {
-  return doc.dump(2, ' ', false, nlohmann::ordered_json::error_handler_t::replace) + "\n";
+  return json_dump(doc, 2) + "\n";
 }
 
 reply error_reply(int status, const std::string &why) {
